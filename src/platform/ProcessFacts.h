@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// Facts about this process and the machine it runs on.
+class ProcessFacts {
+public:
+    static std::int32_t parentProcessId();
+    // Resident set size in bytes, or 0 when it cannot be read.
+    static std::uint64_t residentBytes(std::int64_t pid = 0);
+};

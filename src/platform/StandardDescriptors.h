@@ -1,0 +1,10 @@
+#pragma once
+
+// Makes the standard descriptors safe before anything else opens a file: a closed descriptor 0, 1 or
+// 2 is opened on /dev/null (otherwise the next file opened, such as the event dispatcher's own, would
+// take its number), and SIGPIPE is ignored so that a closed standard output is not fatal.
+// Never changes the blocking mode of inherited descriptors.
+class StandardDescriptors {
+public:
+    static void install();
+};
