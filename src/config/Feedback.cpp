@@ -53,7 +53,7 @@ template <typename T> T read(T State::*member) {
 }
 
 template <typename T> void write(T State::*member, T value) {
-    T previous;
+    [[maybe_unused]] T previous;
     {
         QMutexLocker lock(&stateMutex());
         previous = std::exchange(state().*member, std::move(value));
@@ -87,12 +87,15 @@ QString lazy(std::optional<QString> State::*member, QString (*compute)()) {
     return *slot;
 }
 
-QString trimmed(const QString& text) { return text.trimmed(); }
+QString trimmed(const QString& text) {
+    return text.trimmed();
+}
 
 QUrl urlFromEnvironment(const char* variable, const char* fallback) {
     const QByteArray value = qgetenv(variable).trimmed();
     const QUrl fromEnvironment(QString::fromUtf8(value));
-    return !value.isEmpty() && fromEnvironment.isValid() ? fromEnvironment : QUrl(QString::fromLatin1(fallback));
+    return !value.isEmpty() && fromEnvironment.isValid() ? fromEnvironment
+                                                         : QUrl(QString::fromLatin1(fallback));
 }
 
 QUrl lazyURL(std::optional<QUrl> State::*member, const char* variable, const char* fallback) {
@@ -105,21 +108,41 @@ QUrl lazyURL(std::optional<QUrl> State::*member, const char* variable, const cha
 
 } // namespace
 
-QString appKey() { return read(&State::appKey); }
-void setAppKey(const QString& value) { write(&State::appKey, value); }
-QString ingestKey() { return read(&State::ingestKey); }
-void setIngestKey(const QString& value) { write(&State::ingestKey, value); }
+QString appKey() {
+    return read(&State::appKey);
+}
+void setAppKey(const QString& value) {
+    write(&State::appKey, value);
+}
+QString ingestKey() {
+    return read(&State::ingestKey);
+}
+void setIngestKey(const QString& value) {
+    write(&State::ingestKey, value);
+}
 
-QString productName() { return lazy(&State::productName, computedProductName); }
-void setProductName(const QString& value) { write(&State::productName, std::optional<QString>(value)); }
+QString productName() {
+    return lazy(&State::productName, computedProductName);
+}
+void setProductName(const QString& value) {
+    write(&State::productName, std::optional<QString>(value));
+}
 QString version() {
     return lazy(&State::version, [] { return QCoreApplication::applicationVersion(); });
 }
-void setVersion(const QString& value) { write(&State::version, std::optional<QString>(value)); }
-QString build() { return lazy(&State::build, computedBuild); }
-void setBuild(const QString& value) { write(&State::build, std::optional<QString>(value)); }
+void setVersion(const QString& value) {
+    write(&State::version, std::optional<QString>(value));
+}
+QString build() {
+    return lazy(&State::build, computedBuild);
+}
+void setBuild(const QString& value) {
+    write(&State::build, std::optional<QString>(value));
+}
 
-QString appVersionText() { return QStringLiteral("%1 (%2)").arg(version(), build()); }
+QString appVersionText() {
+    return QStringLiteral("%1 (%2)").arg(version(), build());
+}
 
 QString applicationIdentifier() {
     const QString desktop = QGuiApplication::desktopFileName();
@@ -129,9 +152,15 @@ QString applicationIdentifier() {
     return key.isEmpty() ? QStringLiteral("app") : key;
 }
 
-std::optional<QColor> accentColor() { return read(&State::accentColor); }
-void setAccentColor(std::optional<QColor> value) { write(&State::accentColor, std::move(value)); }
-QColor defaultAccentColor() { return QColor::fromRgbF(0.784f, 0.659f, 0.447f, 1.0f); }
+std::optional<QColor> accentColor() {
+    return read(&State::accentColor);
+}
+void setAccentColor(std::optional<QColor> value) {
+    write(&State::accentColor, std::move(value));
+}
+QColor defaultAccentColor() {
+    return QColor::fromRgbF(0.784f, 0.659f, 0.447f, 1.0f);
+}
 QColor effectiveAccentColor() {
     if (const auto configured = accentColor())
         return *configured;
@@ -140,19 +169,35 @@ QColor effectiveAccentColor() {
     return defaultAccentColor();
 }
 
-std::optional<bool> suppressPrompts() { return read(&State::suppressPrompts); }
-void setSuppressPrompts(std::optional<bool> value) { write(&State::suppressPrompts, value); }
-bool snapshotAttachedByDefault() { return read(&State::snapshotAttachedByDefault); }
-void setSnapshotAttachedByDefault(bool value) { write(&State::snapshotAttachedByDefault, value); }
-bool snapshotOfferedWhenOff() { return read(&State::snapshotOfferedWhenOff); }
-void setSnapshotOfferedWhenOff(bool value) { write(&State::snapshotOfferedWhenOff, value); }
+std::optional<bool> suppressPrompts() {
+    return read(&State::suppressPrompts);
+}
+void setSuppressPrompts(std::optional<bool> value) {
+    write(&State::suppressPrompts, value);
+}
+bool snapshotAttachedByDefault() {
+    return read(&State::snapshotAttachedByDefault);
+}
+void setSnapshotAttachedByDefault(bool value) {
+    write(&State::snapshotAttachedByDefault, value);
+}
+bool snapshotOfferedWhenOff() {
+    return read(&State::snapshotOfferedWhenOff);
+}
+void setSnapshotOfferedWhenOff(bool value) {
+    write(&State::snapshotOfferedWhenOff, value);
+}
 bool capturesSnapshot() {
     QMutexLocker lock(&stateMutex());
     return state().snapshotAttachedByDefault || state().snapshotOfferedWhenOff;
 }
 
-std::optional<QString> composerDiagCode() { return read(&State::composerDiagCode); }
-void setComposerDiagCode(std::optional<QString> value) { write(&State::composerDiagCode, std::move(value)); }
+std::optional<QString> composerDiagCode() {
+    return read(&State::composerDiagCode);
+}
+void setComposerDiagCode(std::optional<QString> value) {
+    write(&State::composerDiagCode, std::move(value));
+}
 
 std::shared_ptr<HttpSession> session() {
     QMutexLocker lock(&stateMutex());
@@ -160,16 +205,22 @@ std::shared_ptr<HttpSession> session() {
         state().session = std::make_shared<NetworkSession>();
     return state().session;
 }
-void setSession(std::shared_ptr<HttpSession> value) { write(&State::session, std::move(value)); }
+void setSession(std::shared_ptr<HttpSession> value) {
+    write(&State::session, std::move(value));
+}
 
 QUrl feedbackServiceURL() {
     return lazyURL(&State::feedbackServiceURL, "MORVIK_FEEDBACK_URL", "https://feedback.morvik.dev");
 }
-void setFeedbackServiceURL(const QUrl& value) { write(&State::feedbackServiceURL, std::optional<QUrl>(value)); }
+void setFeedbackServiceURL(const QUrl& value) {
+    write(&State::feedbackServiceURL, std::optional<QUrl>(value));
+}
 QUrl accountServiceURL() {
     return lazyURL(&State::accountServiceURL, "MORVIK_ACCOUNT_URL", "https://account.morvik.dev");
 }
-void setAccountServiceURL(const QUrl& value) { write(&State::accountServiceURL, std::optional<QUrl>(value)); }
+void setAccountServiceURL(const QUrl& value) {
+    write(&State::accountServiceURL, std::optional<QUrl>(value));
+}
 
 QUrl endpoint(const QUrl& base, const QString& path) {
     QUrl url = base;
@@ -180,26 +231,54 @@ QUrl endpoint(const QUrl& base, const QString& path) {
     return url;
 }
 
-LogHandler logHandler() { return read(&State::logHandler); }
-void setLogHandler(LogHandler hook) { write(&State::logHandler, std::move(hook)); }
-ScreenshotOffersPaused screenshotOffersPaused() { return read(&State::screenshotOffersPaused); }
+LogHandler logHandler() {
+    return read(&State::logHandler);
+}
+void setLogHandler(LogHandler hook) {
+    write(&State::logHandler, std::move(hook));
+}
+ScreenshotOffersPaused screenshotOffersPaused() {
+    return read(&State::screenshotOffersPaused);
+}
 void setScreenshotOffersPaused(ScreenshotOffersPaused hook) {
     write(&State::screenshotOffersPaused, std::move(hook));
 }
-DiagnosticsUploader diagnosticsUploader() { return read(&State::diagnosticsUploader); }
-void setDiagnosticsUploader(DiagnosticsUploader hook) { write(&State::diagnosticsUploader, std::move(hook)); }
-DiagnosticsAttachment diagnosticsAttachment() { return read(&State::diagnosticsAttachment); }
+DiagnosticsUploader diagnosticsUploader() {
+    return read(&State::diagnosticsUploader);
+}
+void setDiagnosticsUploader(DiagnosticsUploader hook) {
+    write(&State::diagnosticsUploader, std::move(hook));
+}
+DiagnosticsAttachment diagnosticsAttachment() {
+    return read(&State::diagnosticsAttachment);
+}
 void setDiagnosticsAttachment(DiagnosticsAttachment hook) {
     write(&State::diagnosticsAttachment, std::move(hook));
 }
-BundleExtras bundleExtras() { return read(&State::bundleExtras); }
-void setBundleExtras(BundleExtras hook) { write(&State::bundleExtras, std::move(hook)); }
-AccountToken accountToken() { return read(&State::accountToken); }
-void setAccountToken(AccountToken hook) { write(&State::accountToken, std::move(hook)); }
-AccountTokenRefused accountTokenRefused() { return read(&State::accountTokenRefused); }
-void setAccountTokenRefused(AccountTokenRefused hook) { write(&State::accountTokenRefused, std::move(hook)); }
-SnapshotProvider snapshotProvider() { return read(&State::snapshotProvider); }
-void setSnapshotProvider(SnapshotProvider hook) { write(&State::snapshotProvider, std::move(hook)); }
+BundleExtras bundleExtras() {
+    return read(&State::bundleExtras);
+}
+void setBundleExtras(BundleExtras hook) {
+    write(&State::bundleExtras, std::move(hook));
+}
+AccountToken accountToken() {
+    return read(&State::accountToken);
+}
+void setAccountToken(AccountToken hook) {
+    write(&State::accountToken, std::move(hook));
+}
+AccountTokenRefused accountTokenRefused() {
+    return read(&State::accountTokenRefused);
+}
+void setAccountTokenRefused(AccountTokenRefused hook) {
+    write(&State::accountTokenRefused, std::move(hook));
+}
+SnapshotProvider snapshotProvider() {
+    return read(&State::snapshotProvider);
+}
+void setSnapshotProvider(SnapshotProvider hook) {
+    write(&State::snapshotProvider, std::move(hook));
+}
 
 void log(const QString& line) {
     // The handler is copied out so that it runs without the lock: it may log again or be slow.
@@ -223,12 +302,14 @@ QString contactEmail() {
     return resolveContactEmail();
 }
 
-void setContactEmail(const QString& value) { write(&State::assignedContactEmail, std::optional<QString>(value)); }
+void setContactEmail(const QString& value) {
+    write(&State::assignedContactEmail, std::optional<QString>(value));
+}
 
 QString resolveContactEmail(PreferenceStore& defaults, const std::optional<QStringList>& keys) {
     // There is no cloud key-value store on this platform, so resolution starts with the local store.
-    QStringList order = keys.value_or(QStringList{QString::fromLatin1(rememberedContactKey)} +
-                                      contactEmailDefaultsKeys());
+    QStringList order =
+        keys.value_or(QStringList{QString::fromLatin1(rememberedContactKey)} + contactEmailDefaultsKeys());
     for (const QString& key : order) {
         const auto stored = defaults.string(key);
         if (stored && isUsableEmail(*stored))
@@ -237,7 +318,9 @@ QString resolveContactEmail(PreferenceStore& defaults, const std::optional<QStri
     return {};
 }
 
-QString resolveContactEmail() { return resolveContactEmail(PreferenceStore::standard()); }
+QString resolveContactEmail() {
+    return resolveContactEmail(PreferenceStore::standard());
+}
 
 void rememberContact(const QString& email) {
     const QString t = trimmed(email);

@@ -16,7 +16,9 @@ inline constexpr std::array<FeedbackIntent, 3> allCases{FeedbackIntent::idea, Fe
 // Exact, case-sensitive: "idea", "bug" or "praise".
 std::optional<FeedbackIntent> fromRawValue(const QString& raw);
 QString rawValue(FeedbackIntent intent);
-inline QString id(FeedbackIntent intent) { return rawValue(intent); }
+inline QString id(FeedbackIntent intent) {
+    return rawValue(intent);
+}
 QString label(FeedbackIntent intent);
 QString shortLabel(FeedbackIntent intent);
 // A symbol name from the freedesktop-style symbol set the views map to icons.

@@ -47,7 +47,8 @@ QCoro::Task<HttpResult> NetworkSession::send(HttpRequest request) {
     for (const auto& [name, value] : request.headers)
         qrequest.setRawHeader(name, value);
     qrequest.setTransferTimeout(static_cast<int>(request.timeout.count()));
-    qrequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
+    qrequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                          QNetworkRequest::SameOriginRedirectPolicy);
 
     QNetworkAccessManager& manager = threadManager();
     QNetworkReply* reply = request.body.isNull() && request.method == "GET"

@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
-std::int32_t ProcessFacts::parentProcessId() { return static_cast<std::int32_t>(::getppid()); }
+std::int32_t ProcessFacts::parentProcessId() {
+    return static_cast<std::int32_t>(::getppid());
+}
 
 std::uint64_t ProcessFacts::residentBytes(std::int64_t pid) {
     QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));

@@ -1,0 +1,228 @@
+#include "FeedbackExternalHost.h"
+
+#include "ComposerPresenter.h"
+#include "Deferred.h"
+#include "Feedback.h"
+#include "LineSplitter.h"
+#include "OfferReporter.h"
+#include "OwnerMessage.h"
+#include "ProcessFacts.h"
+#include "StdinReader.h"
+#include "StdoutWriter.h"
+
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QThread>
+#include <QTimer>
+
+#include <map>
+#include <unistd.h>
+
+namespace FeedbackExternalHost {
+namespace {
+
+using SnapshotCompletion = Feedback::Completion<std::optional<QByteArray>>;
+
+// Main-thread state.
+struct HostState {
+    std::optional<std::int32_t> ownerPID;
+    LineSplitter splitter;
+    std::int64_t nextID = 0;
+    std::map<std::int64_t, SnapshotCompletion> waiting;
+    std::shared_ptr<ComposerPresenter> presenter;
+    std::shared_ptr<OfferReporter> reporter;
+    std::function<QCoro::Task<int>()> flusher;
+};
+
+HostState& host() {
+    static HostState state;
+    return state;
+}
+
+// MORVIK_FEEDBACK_TRACE=1 makes the host narrate what it does with snapshot requests and answers, for
+// owners wiring up the protocol (and for the helper's own tests).
+bool tracing() {
+    static const bool on = qEnvironmentVariableIntValue("MORVIK_FEEDBACK_TRACE") != 0;
+    return on;
+}
+
+void trace(const QString& line) {
+    if (tracing())
+        Feedback::log(QStringLiteral("host: ") + line);
+}
+
+QString describe(const std::optional<QByteArray>& snapshot) {
+    return snapshot ? QStringLiteral("a %1-byte snapshot").arg(snapshot->size())
+                    : QStringLiteral("no snapshot");
+}
+
+void writeReady() {
+    send(QJsonObject{{QStringLiteral("event"), QStringLiteral("ready")}});
+}
+
+void runOnMainThread(std::function<void()> work) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    if (QThread::currentThread() == app->thread())
+        work();
+    else
+        QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+}
+
+void configure(const OwnerConfig& config) {
+    HostState& state = host();
+    if (config.appKey)
+        Feedback::setAppKey(*config.appKey);
+    if (config.ingestKey)
+        Feedback::setIngestKey(*config.ingestKey);
+    if (config.productName)
+        Feedback::setProductName(*config.productName);
+    if (config.version)
+        Feedback::setVersion(*config.version);
+    if (config.build)
+        Feedback::setBuild(*config.build);
+    if (config.ownerPID)
+        state.ownerPID = config.ownerPID;
+
+    // Every component that wants the owner's screen asks the owner, from whatever thread it runs on.
+    Feedback::setSnapshotProvider([](SnapshotCompletion completion) {
+        runOnMainThread(
+            [completion = std::move(completion)]() mutable { requestSnapshot(std::move(completion)); });
+    });
+
+    if (state.reporter) {
+        state.reporter->setOwnerProcess(state.ownerPID);
+        std::weak_ptr<OfferReporter> weak = state.reporter;
+        state.reporter->setOwnerResigned([weak] {
+            if (auto reporter = weak.lock())
+                reporter->dismiss(QStringLiteral("owner went to the background"));
+        });
+        state.reporter->activate();
+    }
+    writeReady();
+}
+
+QCoro::Task<> composeTask() {
+    std::optional<QByteArray> snapshot = co_await requestSnapshot();
+    trace(QStringLiteral("compose with ") + describe(snapshot));
+    if (auto presenter = host().presenter)
+        presenter->present(FeedbackIntent::idea, std::move(snapshot));
+}
+
+QCoro::Task<> flushTask() {
+    const auto flusher = host().flusher;
+    const int sent = flusher ? co_await flusher() : 0;
+    send(QJsonObject{{QStringLiteral("event"), QStringLiteral("flushed")}, {QStringLiteral("sent"), sent}});
+}
+
+void answerSnapshot(std::int64_t id, std::optional<QByteArray> snapshot) {
+    auto node = host().waiting.extract(id);
+    // Unknown, expired and repeated ids have nothing waiting.
+    if (node.empty()) {
+        trace(QStringLiteral("answer %1 ignored: nothing waiting").arg(id));
+        return;
+    }
+    trace(QStringLiteral("snapshot %1 completed with %2").arg(id).arg(describe(snapshot)));
+    node.mapped()(std::move(snapshot));
+}
+
+void expireSnapshot(std::int64_t id) {
+    auto node = host().waiting.extract(id);
+    if (node.empty())
+        return;
+    trace(QStringLiteral("snapshot %1 expired").arg(id));
+    node.mapped()(std::nullopt);
+}
+
+void handle(const OwnerMessage& message) {
+    switch (message.kind) {
+    case OwnerMessage::Kind::configure:
+        configure(message.config);
+        break;
+    case OwnerMessage::Kind::compose:
+        compose();
+        break;
+    case OwnerMessage::Kind::flush:
+        flushTask();
+        break;
+    case OwnerMessage::Kind::snapshotAnswer:
+        answerSnapshot(message.id, message.snapshot);
+        break;
+    case OwnerMessage::Kind::ignored:
+        break;
+    }
+}
+
+void receive(const QByteArray& chunk) {
+    // End of input: the owner closed the pipe or exited. Nothing pending is worth waiting for.
+    if (chunk.isEmpty())
+        ::_exit(0);
+    host().splitter.append(
+        chunk, [](QByteArrayView line) { handle(OwnerMessage::fromLine(line)); },
+        [] {
+            Feedback::log(QStringLiteral("host: dropped an input line longer than %1 bytes")
+                              .arg(LineSplitter::defaultMaxLineBytes));
+        });
+}
+
+} // namespace
+
+void run() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    Q_ASSERT(app);
+    // An accessory: no window of its own until asked, and closing the last window does not end it.
+    app->setQuitOnLastWindowClosed(false);
+    host().ownerPID = ProcessFacts::parentProcessId();
+    installLogForwarder();
+    auto* reader = new StdinReader(0, app);
+    QObject::connect(reader, &StdinReader::chunk, app, receive);
+    app->exec();
+    ::_exit(0);
+}
+
+void installLogForwarder() {
+    Feedback::setLogHandler([](const QString& line) { send(QJsonObject{{QStringLiteral("log"), line}}); });
+}
+
+bool isHosting() {
+    return host().ownerPID.has_value();
+}
+
+std::optional<std::int32_t> ownerPID() {
+    return host().ownerPID;
+}
+
+void requestSnapshot(std::function<void(std::optional<QByteArray>)> completion) {
+    HostState& state = host();
+    const std::int64_t id = ++state.nextID;
+    state.waiting[id] = std::move(completion);
+    send(QJsonObject{{QStringLiteral("want"), QStringLiteral("snapshot")},
+                     {QStringLiteral("id"), qint64(id)}});
+    QTimer::singleShot(snapshotAnswerTimeout, QCoreApplication::instance(), [id] { expireSnapshot(id); });
+}
+
+QCoro::Task<std::optional<QByteArray>> requestSnapshot() {
+    co_return co_await Deferred<std::optional<QByteArray>>::run(
+        [](SnapshotCompletion completion) { requestSnapshot(std::move(completion)); });
+}
+
+void compose() {
+    composeTask();
+}
+
+void setComposerPresenter(std::shared_ptr<ComposerPresenter> presenter) {
+    host().presenter = std::move(presenter);
+}
+void setOfferReporter(std::shared_ptr<OfferReporter> reporter) {
+    host().reporter = std::move(reporter);
+}
+void setOutboxFlusher(std::function<QCoro::Task<int>()> flusher) {
+    host().flusher = std::move(flusher);
+}
+
+void send(const QJsonObject& message) {
+    StdoutWriter::writeLine(QJsonDocument(message).toJson(QJsonDocument::Compact));
+}
+
+} // namespace FeedbackExternalHost

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCoroTask>
+#include <QJsonObject>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ComposerPresenter;
+class OfferReporter;
+
+// The helper process's side of the owner line protocol: one JSON object per line on standard input
+// and output. All of its state lives on the main thread.
+namespace FeedbackExternalHost {
+
+// How long the owner has to answer a snapshot request.
+inline constexpr std::chrono::milliseconds snapshotAnswerTimeout{3000};
+
+// Takes over the process: accessory application, the parent as owner, log lines to standard output,
+// standard input read line by line. Returns only by ending the process (status 0 at end of input).
+// Needs the QGuiApplication to exist.
+[[noreturn]] void run();
+
+bool isHosting();
+std::optional<std::int32_t> ownerPID();
+
+// Asks the owner for a snapshot of its screen; resumes with the decoded bytes, or nothing when the owner
+// does not answer within snapshotAnswerTimeout or answers without a usable image. Main thread only.
+QCoro::Task<std::optional<QByteArray>> requestSnapshot();
+void requestSnapshot(std::function<void(std::optional<QByteArray>)> completion);
+
+// Requests a snapshot, then presents the composer with it. Returns at once.
+void compose();
+
+// Where compose and configuration lead; both do nothing until installed.
+void setComposerPresenter(std::shared_ptr<ComposerPresenter> presenter);
+void setOfferReporter(std::shared_ptr<OfferReporter> reporter);
+// Runs the outbox flush for the "flush" command and resolves to the number of reports accepted.
+void setOutboxFlusher(std::function<QCoro::Task<int>()> flusher);
+
+// Routes Feedback::log to the owner as {"log": line} messages, from any thread.
+void installLogForwarder();
+
+// Writes one message to the owner as a compact JSON line.
+void send(const QJsonObject& message);
+
+} // namespace FeedbackExternalHost

@@ -1,0 +1,60 @@
+#include "MorvikFeedbackHelper.h"
+
+#include "FeedbackExternalHost.h"
+#include "StandardDescriptors.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstring>
+
+#ifndef MORVIK_VERSION
+#define MORVIK_VERSION "0.0.0"
+#endif
+
+namespace {
+
+constexpr const char* usage =
+    "Usage: morvik-feedback-helper [--help] [--version]\n"
+    "\n"
+    "The feedback helper of an application (its owner). The owner starts it as a child process and\n"
+    "talks to it over standard input and output, one JSON object per line:\n"
+    "  in:  {\"config\":{...}}  {\"cmd\":\"compose\"}  {\"cmd\":\"flush\"}  "
+    "{\"id\":N,\"snapshot\":\"BASE64\"}\n"
+    "  out: {\"event\":\"ready\"}  {\"want\":\"snapshot\",\"id\":N}  {\"log\":\"...\"}  "
+    "{\"event\":\"flushed\",\"sent\":N}\n"
+    "The helper exits with status 0 when its standard input ends.\n"
+    "\n"
+    "Environment:\n"
+    "  MORVIK_FEEDBACK_URL  base URL of the feedback service\n"
+    "  MORVIK_ACCOUNT_URL   base URL of the account service\n";
+
+} // namespace
+
+int MorvikFeedbackHelper::main(int argc, char** argv) {
+    // Before anything opens a file: a closed descriptor 0 would otherwise be taken by the event
+    // dispatcher and read as if it were the owner.
+    StandardDescriptors::install();
+
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("morvik-feedback-helper %s\n", MORVIK_VERSION);
+            return 0;
+        }
+    }
+
+    // Without a display the helper still speaks the protocol and delivers reports; windows are then
+    // drawn off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb;offscreen");
+
+    QGuiApplication::setApplicationName(QStringLiteral("morvik-feedback-helper"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(MORVIK_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("morvik-feedback-helper"));
+    static QGuiApplication app(argc, argv);
+    FeedbackExternalHost::run();
+}

@@ -1,0 +1,210 @@
+// The owner line protocol, through the real helper binary and its pipes.
+#include "OwnerDriver.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray json(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+bool isLog(const QJsonObject& m, const QString& contains) {
+    return m.value(QStringLiteral("log")).toString().contains(contains);
+}
+
+class HelperProtocol : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        // Keep the helper's files away from the real user's.
+        owner.environment().insert(QStringLiteral("XDG_CONFIG_HOME"),
+                                   home.filePath(QStringLiteral("config")));
+        owner.environment().insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        owner.environment().insert(QStringLiteral("MORVIK_FEEDBACK_URL"),
+                                   QStringLiteral("http://127.0.0.1:9"));
+        owner.environment().insert(QStringLiteral("MORVIK_ACCOUNT_URL"),
+                                   QStringLiteral("http://127.0.0.1:9"));
+    }
+    void TearDown() override {
+        EXPECT_TRUE(owner.malformedLines().isEmpty())
+            << "not one compact JSON object: " << owner.malformedLines().value(0).left(200).toStdString();
+    }
+
+    QTemporaryDir home;
+    OwnerDriver owner;
+};
+
+TEST_F(HelperProtocol, HandlesMessagesInOrderWhateverTheChunking) {
+    ASSERT_TRUE(owner.start());
+    const QByteArray config = R"({"config":{"appKey":"a","ingestKey":"k"}})";
+    const QByteArray compose = R"({"cmd":"compose"})";
+    // Two messages in one chunk, then one split byte by byte over many chunks.
+    owner.writeRaw(config + "\n" + compose + "\n");
+    owner.writeInChunks(" \t{\"cmd\":\r\n", {1, 1, 1, 1, 2, 3});
+    owner.writeInChunks(compose + "\r\n", {3, 5, 2});
+
+    ASSERT_TRUE(owner.waitFor([](const QJsonObject& m) {
+        return m.value(QStringLiteral("id")).toInt() == 2 && OwnerDriver::isSnapshotRequest(m);
+    }));
+    const auto& m = owner.messages();
+    ASSERT_GE(m.size(), 2);
+    EXPECT_TRUE(OwnerDriver::isReady(m[0]));
+    EXPECT_EQ(json(m[1]), R"({"id":1,"want":"snapshot"})");
+    EXPECT_EQ(owner.count(OwnerDriver::isReady), 1);
+    EXPECT_EQ(owner.count(OwnerDriver::isSnapshotRequest), 2);
+}
+
+TEST_F(HelperProtocol, AnswersEveryConfigWithOneReady) {
+    ASSERT_TRUE(owner.start());
+    owner.writeLine(R"({"config":{"appKey":"a","ingestKey":"k"}})");
+    ASSERT_TRUE(owner.waitForReadyCount(1));
+    owner.writeLine(R"({"config":{}})");
+    owner.writeLine(R"({"config":{"productName":"","ownerPID":1,"version":7}})");
+    ASSERT_TRUE(owner.waitForReadyCount(3));
+    owner.settle(200ms);
+    EXPECT_EQ(owner.count(OwnerDriver::isReady), 3);
+    EXPECT_EQ(json(owner.messages().first()), R"({"event":"ready"})");
+}
+
+TEST_F(HelperProtocol, TestsMessageShapesInOrder) {
+    ASSERT_TRUE(owner.start());
+    const QString image = QString::fromLatin1(QByteArray("hello").toBase64());
+    // A non-object config falls through to the compose row.
+    owner.writeLine(R"({"config":"text","cmd":"compose"})");
+    ASSERT_TRUE(owner.waitForSnapshotRequest());
+    // Any cmd other than compose falls through to the answer row.
+    owner.writeLine(json({{"cmd", "quit"}, {"id", 1}, {"snapshot", image}}));
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("snapshot 1 completed with a 5-byte snapshot")));
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("compose with a 5-byte snapshot")));
+    // Lines of no known shape, or not JSON objects, get no reply at all.
+    for (const char* line : {"", "not json", "[1,2]", "42", R"({"cmd":7})", R"({"cmd":"Compose"})",
+                             R"({"want":"x"})", R"({"id":"1"})", R"({"config":[]})", "{\"a\":1}garbage"})
+        owner.writeLine(line);
+    owner.writeLine(R"({"config":{}})");
+    ASSERT_TRUE(owner.waitForReadyCount(1));
+    EXPECT_EQ(owner.count(OwnerDriver::isSnapshotRequest), 1);
+    EXPECT_EQ(owner.count([](const QJsonObject& m) { return m.contains(QStringLiteral("log")); }), 2);
+}
+
+TEST_F(HelperProtocol, NumbersRequestsFromOneAndCompletesEachOnce) {
+    ASSERT_TRUE(owner.start());
+    for (int i = 0; i < 3; ++i)
+        owner.writeLine(R"({"cmd":"compose"})");
+    ASSERT_TRUE(
+        owner.waitFor([](const QJsonObject& m) { return m.value(QStringLiteral("id")).toInt() == 3; }));
+    QList<int> ids;
+    for (const auto& m : owner.messages())
+        if (OwnerDriver::isSnapshotRequest(m))
+            ids.append(m.value(QStringLiteral("id")).toInt());
+    EXPECT_EQ(ids, QList<int>({1, 2, 3}));
+
+    // No snapshot key: completes at once without an image. A second answer for the same id, and one
+    // for an id never handed out, are ignored.
+    owner.writeLine(R"({"id":1})");
+    owner.writeLine(json({{"id", 1}, {"snapshot", QStringLiteral("aGVsbG8=")}}));
+    owner.writeLine(json({{"id", 99}, {"snapshot", QStringLiteral("aGVsbG8=")}}));
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("answer 99 ignored")));
+    EXPECT_EQ(owner.count([](const QJsonObject& m) {
+        return isLog(m, QStringLiteral("snapshot 1 completed with no snapshot"));
+    }),
+              1);
+    EXPECT_EQ(owner.count([](const QJsonObject& m) { return isLog(m, QStringLiteral("answer 1 ignored")); }),
+              1);
+}
+
+TEST_F(HelperProtocol, RejectsAnythingButStrictBase64AtOnce) {
+    ASSERT_TRUE(owner.start());
+    // Each of these completes its request without an image immediately, not at the 3-second mark.
+    const QStringList invalid = {QStringLiteral("aGVsbG8"),      QStringLiteral("aGVs\nbG8="),
+                                 QStringLiteral("aGVsbG8=="),    QStringLiteral("aG Vs bG8="),
+                                 QStringLiteral("aGVsbG8-"),     QStringLiteral("=aGVsbG8"),
+                                 QStringLiteral("aGVsbG8=aGVs"), QStringLiteral("")};
+    for (int i = 0; i < invalid.size(); ++i)
+        owner.writeLine(R"({"cmd":"compose"})");
+    ASSERT_TRUE(owner.waitFor(
+        [&](const QJsonObject& m) { return m.value(QStringLiteral("id")).toInt() == invalid.size(); }));
+    for (int i = 0; i < invalid.size(); ++i)
+        owner.writeLine(json({{"id", i + 1}, {"snapshot", invalid[i]}}));
+    owner.writeLine(R"({"id":99,"snapshot":5})");
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("answer 99 ignored"), 2000ms));
+    for (int i = 0; i < invalid.size(); ++i)
+        EXPECT_EQ(owner.count([&](const QJsonObject& m) {
+            return isLog(m, QStringLiteral("snapshot %1 completed with no snapshot").arg(i + 1));
+        }),
+                  1)
+            << invalid[i].toStdString();
+}
+
+TEST_F(HelperProtocol, ExpiresUnansweredRequestsAfterThreeSecondsAndIgnoresLateAnswers) {
+    ASSERT_TRUE(owner.start());
+    owner.writeLine(R"({"cmd":"compose"})");
+    ASSERT_TRUE(owner.waitForSnapshotRequest());
+    EXPECT_FALSE(owner.waitForLog(QStringLiteral("snapshot 1 expired"), 2500ms));
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("snapshot 1 expired"), 2000ms));
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("compose with no snapshot")));
+    owner.writeLine(json({{"id", 1}, {"snapshot", QStringLiteral("aGVsbG8=")}}));
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("answer 1 ignored")));
+}
+
+TEST_F(HelperProtocol, EndOfInputWithARequestPendingExitsZeroSilently) {
+    ASSERT_TRUE(owner.start());
+    owner.writeLine(R"({"cmd":"compose"})");
+    ASSERT_TRUE(owner.waitForSnapshotRequest());
+    const auto before = owner.rawLines().size();
+    owner.writeRaw(R"({"config":{"appKey":"partial")"); // no line feed: abandoned
+    owner.closeInput();
+    EXPECT_EQ(owner.waitForExit(), 0);
+    EXPECT_EQ(owner.rawLines().size(), before);
+}
+
+TEST(HelperStandardInput, AbsentClosedOrEmptyInputExitsZero) {
+    // /dev/null, and no descriptor 0 at all: both are end of input.
+    for (const char* shell : {"exec \"$0\" < /dev/null", "exec \"$0\" <&-"}) {
+        QProcess process;
+        process.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), QString::fromLatin1(shell), OwnerDriver::helperPath()});
+        ASSERT_TRUE(process.waitForFinished(15000)) << shell;
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << shell;
+        EXPECT_EQ(process.exitCode(), 0) << shell;
+        EXPECT_TRUE(process.readAllStandardOutput().isEmpty()) << shell;
+    }
+}
+
+TEST(HelperStandardInput, DropsAnOverlongLineAndHandlesTheNext) {
+    OwnerDriver owner;
+    ASSERT_TRUE(owner.start());
+    // 65 MiB without a line feed, streamed; then the end of that line and a normal message.
+    const QByteArray block(1024 * 1024, 'x');
+    owner.writeRaw("{\"config\":{\"appKey\":\"");
+    for (int i = 0; i < 65; ++i)
+        owner.writeRaw(block);
+    owner.writeRaw("\"}}\n{\"config\":{}}\n");
+    ASSERT_TRUE(owner.waitForReadyCount(1, 30000ms));
+    EXPECT_EQ(owner.count([](const QJsonObject& m) {
+        return isLog(m, QStringLiteral("dropped an input line longer than"));
+    }),
+              1);
+    EXPECT_EQ(owner.count(OwnerDriver::isReady), 1);
+}
+
+TEST(HelperCommandLine, PrintsHelpAndVersion) {
+    for (const char* flag : {"--help", "--version"}) {
+        QProcess process;
+        process.start(OwnerDriver::helperPath(), {QString::fromLatin1(flag)});
+        ASSERT_TRUE(process.waitForFinished(15000));
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_TRUE(process.readAllStandardOutput().contains("morvik-feedback-helper")) << flag;
+    }
+}
+
+} // namespace
