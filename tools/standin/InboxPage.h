@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QByteArray>
+
+class InboxStore;
+
+// The plain HTML page that lists what the stand-in received, newest first: reports (intent, message,
+// contact, code, time and the snapshot the report points to), diagnostics bundles and record batches.
+class InboxPage {
+public:
+    static QByteArray render(const InboxStore& store);
+};
