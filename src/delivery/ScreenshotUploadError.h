@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+#include <iosfwd>
+
+namespace Feedback {
+
+// Why a snapshot upload failed. Its summary travels in the report's bundle.
+class ScreenshotUploadError {
+public:
+    enum class Kind { http, transport, notConfigured, badResponse };
+
+    // The HTTP status the service answered with (0 when the answer was not HTTP).
+    static ScreenshotUploadError http(int status);
+    // The transport's own description of what went wrong.
+    static ScreenshotUploadError transport(const QString& description);
+    static ScreenshotUploadError notConfigured();
+    static ScreenshotUploadError badResponse();
+
+    Kind kind() const { return kind_; }
+    int status() const { return status_; }
+    QString description() const { return description_; }
+
+    // "HTTP 503", "network error (...)", "Feedback.appKey is not set" or
+    // "the hub answered without a screenshot id".
+    QString summary() const;
+    // Whether waiting and trying again may help: 408, 413, 429 and 5xx answers, transport errors and
+    // answers without an identifier.
+    bool retryable() const;
+
+    friend bool operator==(const ScreenshotUploadError& a, const ScreenshotUploadError& b) {
+        return a.kind_ == b.kind_ && a.status_ == b.status_ && a.description_ == b.description_;
+    }
+
+private:
+    ScreenshotUploadError(Kind kind, int status, QString description)
+        : kind_(kind)
+        , status_(status)
+        , description_(std::move(description)) {}
+
+    Kind kind_;
+    int status_;
+    QString description_;
+};
+
+void PrintTo(const ScreenshotUploadError& error, std::ostream* out);
+
+} // namespace Feedback
