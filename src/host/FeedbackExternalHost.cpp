@@ -3,6 +3,7 @@
 #include "ComposerPresenter.h"
 #include "Deferred.h"
 #include "Feedback.h"
+#include "FeedbackReport.h"
 #include "LineSplitter.h"
 #include "OfferReporter.h"
 #include "OwnerMessage.h"
@@ -31,7 +32,6 @@ struct HostState {
     std::map<std::int64_t, SnapshotCompletion> waiting;
     std::shared_ptr<ComposerPresenter> presenter;
     std::shared_ptr<OfferReporter> reporter;
-    std::function<QCoro::Task<int>()> flusher;
 };
 
 HostState& host() {
@@ -111,8 +111,7 @@ QCoro::Task<> composeTask() {
 }
 
 QCoro::Task<> flushTask() {
-    const auto flusher = host().flusher;
-    const int sent = flusher ? co_await flusher() : 0;
+    const int sent = co_await Feedback::flushOutbox();
     send(QJsonObject{{QStringLiteral("event"), QStringLiteral("flushed")}, {QStringLiteral("sent"), sent}});
 }
 
@@ -216,9 +215,6 @@ void setComposerPresenter(std::shared_ptr<ComposerPresenter> presenter) {
 }
 void setOfferReporter(std::shared_ptr<OfferReporter> reporter) {
     host().reporter = std::move(reporter);
-}
-void setOutboxFlusher(std::function<QCoro::Task<int>()> flusher) {
-    host().flusher = std::move(flusher);
 }
 
 void send(const QJsonObject& message) {

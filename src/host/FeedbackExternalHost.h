@@ -39,8 +39,6 @@ void compose();
 // Where compose and configuration lead; both do nothing until installed.
 void setComposerPresenter(std::shared_ptr<ComposerPresenter> presenter);
 void setOfferReporter(std::shared_ptr<OfferReporter> reporter);
-// Runs the outbox flush for the "flush" command and resolves to the number of reports accepted.
-void setOutboxFlusher(std::function<QCoro::Task<int>()> flusher);
 
 // Routes Feedback::log to the owner as {"log": line} messages, from any thread.
 void installLogForwarder();
