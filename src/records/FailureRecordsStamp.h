@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+#include <optional>
+
+namespace FailureRecords {
+
+// One journey milestone: when it was first reached, and with which feature.
+struct Stamp {
+    QString ts;
+    std::optional<QString> feature;
+
+    bool operator==(const Stamp&) const = default;
+
+    QJsonObject toJson() const;
+    static std::optional<Stamp> fromJson(const QJsonObject& object);
+};
+
+} // namespace FailureRecords

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "FailureRecordsEntry.h"
+#include "FailureRecordsStamp.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace FailureRecords {
+
+// Everything the store file keeps.
+struct State {
+    QList<Entry> pending;         // not yet accepted by the account service, oldest first
+    QMap<QString, Stamp> journey; // step name -> its first stamp
+    QStringList journeySent;      // step names accepted by the account service, sorted, distinct
+    std::optional<QString> uploadID;
+    QString sentDay; // UTC day (YYYY-MM-DD) that sentToday counts
+    qint64 sentToday = 0;
+
+    bool operator==(const State&) const = default;
+
+    QJsonObject toJson() const;
+    // Compact JSON, as written to the store file.
+    QByteArray encode() const;
+    // Nothing when the text is not JSON, the top level is not an object, a required key is missing
+    // anywhere, or any value has the wrong JSON type.
+    static std::optional<State> fromJson(const QJsonObject& object);
+    static std::optional<State> decode(const QByteArray& bytes);
+};
+
+} // namespace FailureRecords

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// The application features that failure records name. The raw value is the text stored in records.
+enum class FleetFeature {
+    signin,
+    onboarding,
+    open,
+    sync,
+    save,
+    share,
+    purchase,
+    search,
+    ai,
+    capture,
+    playback,
+    settings,
+    permission,
+    network,
+    other,
+    importing, // "import"
+    exporting, // "export"
+};
+
+QString rawValue(FleetFeature feature);
+
+namespace FleetFeatures {
+
+inline constexpr std::array<FleetFeature, 17> allCases{
+    FleetFeature::signin,     FleetFeature::onboarding, FleetFeature::open,     FleetFeature::sync,
+    FleetFeature::save,       FleetFeature::share,      FleetFeature::purchase, FleetFeature::search,
+    FleetFeature::ai,         FleetFeature::capture,    FleetFeature::playback, FleetFeature::settings,
+    FleetFeature::permission, FleetFeature::network,    FleetFeature::other,    FleetFeature::importing,
+    FleetFeature::exporting};
+
+// Exactly the raw values, case-sensitive; nothing for any other text.
+std::optional<FleetFeature> fromRawValue(const QString& raw);
+
+} // namespace FleetFeatures

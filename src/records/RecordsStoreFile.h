@@ -1,0 +1,28 @@
+#pragma once
+
+#include "FailureRecordsState.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <optional>
+
+// The store file on disk: read whole, written atomically. Folders it creates are private to the user
+// (0700) and the file is too (0600): the records describe how the user uses the application.
+class RecordsStoreFile {
+public:
+    // Nothing when the file is missing, larger than any real store, or not a valid store.
+    static std::optional<FailureRecords::State> read(const QString& path);
+    // Writes to a temporary file in the same folder and moves it into place, so a reader never sees
+    // half a file. False when any step failed; the old file then stays as it was.
+    static bool write(const QString& path, const QByteArray& bytes);
+    // Successful writes in this run.
+    static quint64 writeCount();
+
+    // Far above what 50 entries and four stamps take; a larger file is not a store file.
+    static constexpr qint64 maxBytes = 1024 * 1024;
+
+private:
+    static std::atomic<quint64> writes_;
+};
