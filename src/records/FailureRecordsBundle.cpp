@@ -2,7 +2,7 @@
 
 #include "Feedback.h"
 #include "FeedbackRecords.h"
-#include "HandOver.h"
+#include "Deferred.h"
 #include "HttpSession.h"
 #include "RecordsQueue.h"
 
@@ -20,7 +20,7 @@ namespace {
 QCoro::Task<std::optional<QString>> bundleFromUploader(Feedback::DiagnosticsUploader uploader,
                                                        QString reason) {
     using Code = std::optional<QString>;
-    co_return co_await HandOver<Code>::run([&uploader, &reason](Feedback::Completion<Code> answer) {
+    co_return co_await Deferred<Code>::run([&uploader, &reason](Feedback::Completion<Code> answer) {
         auto once = std::make_shared<Once>();
         uploader(reason, [once, answer](Code code) {
             if (once->claim())

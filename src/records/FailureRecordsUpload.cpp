@@ -2,7 +2,7 @@
 
 #include "Feedback.h"
 #include "FeedbackRecords.h"
-#include "HandOver.h"
+#include "Deferred.h"
 #include "RecordsEngine.h"
 #include "RecordsQueue.h"
 
@@ -41,7 +41,7 @@ QUrl diagnosticsEndpoint() {
 QCoro::Task<bool> uploadNow(Time now) {
     // The upload runs on the records queue, where its state and network manager live; the result
     // comes back to the awaiting thread.
-    co_return co_await HandOver<bool>::run([now](Feedback::Completion<bool> done) { uploadNow(now, done); });
+    co_return co_await Deferred<bool>::run([now](Feedback::Completion<bool> done) { uploadNow(now, done); });
 }
 
 void uploadNow(Time now, std::function<void(bool)> done) {
