@@ -8,6 +8,7 @@
 #include "OfferReporter.h"
 #include "OwnerMessage.h"
 #include "ProcessFacts.h"
+#include "ReopenDelegate.h"
 #include "StdinReader.h"
 #include "StdoutWriter.h"
 
@@ -172,6 +173,10 @@ void run() {
     Q_ASSERT(app);
     // An accessory: no window of its own until asked, and closing the last window does not end it.
     app->setQuitOnLastWindowClosed(false);
+    // One delegate for the life of the process; it listens once the event loop runs, so that start-up
+    // stays as quick as a bare application's.
+    static ReopenDelegate delegate;
+    QTimer::singleShot(0, app, [] { delegate.listen(); });
     host().ownerPID = ProcessFacts::parentProcessId();
     installLogForwarder();
     auto* reader = new StdinReader(0, app);

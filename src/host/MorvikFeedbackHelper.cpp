@@ -1,12 +1,17 @@
 #include "MorvikFeedbackHelper.h"
 
+#include "ComposerWindowPresenter.h"
 #include "FeedbackExternalHost.h"
+#include "ReopenDelegate.h"
 #include "StandardDescriptors.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <sys/stat.h>
 
 #ifndef MORVIK_VERSION
 #define MORVIK_VERSION "0.0.0"
@@ -15,7 +20,7 @@
 namespace {
 
 constexpr const char* usage =
-    "Usage: morvik-feedback-helper [--help] [--version]\n"
+    "Usage: morvik-feedback-helper [--help] [--version] [--reopen]\n"
     "\n"
     "The feedback helper of an application (its owner). The owner starts it as a child process and\n"
     "talks to it over standard input and output, one JSON object per line:\n"
@@ -25,9 +30,28 @@ constexpr const char* usage =
     "{\"event\":\"flushed\",\"sent\":N}\n"
     "The helper exits with status 0 when its standard input ends.\n"
     "\n"
+    "  --reopen  bring the running helper's composer forward (or open it) and exit; status 1 when\n"
+    "            no helper of this user runs. Starting the helper without an owner does the same.\n"
+    "\n"
     "Environment:\n"
     "  MORVIK_FEEDBACK_URL  base URL of the feedback service\n"
     "  MORVIK_ACCOUNT_URL   base URL of the account service\n";
+
+// An owner talks over a pipe or a socket; a terminal, /dev/null or a file means someone started the
+// helper by hand or from a launcher.
+bool startedByOwner() {
+    struct stat info {};
+    return ::fstat(0, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
+}
+
+int reopenRunningHelper(int argc, char** argv, bool mustAnswer) {
+    QCoreApplication app(argc, argv);
+    if (FeedbackExternalHost::ReopenDelegate::requestReopen())
+        return 0;
+    if (mustAnswer)
+        std::fputs("morvik-feedback-helper: no running helper answered\n", stderr);
+    return 1;
+}
 
 } // namespace
 
@@ -45,7 +69,12 @@ int MorvikFeedbackHelper::main(int argc, char** argv) {
             std::printf("morvik-feedback-helper %s\n", MORVIK_VERSION);
             return 0;
         }
+        if (std::strcmp(argv[i], "--reopen") == 0)
+            return reopenRunningHelper(argc, argv, true);
     }
+    // A second start without an owner is the user asking for the composer of the helper that runs.
+    if (!startedByOwner() && reopenRunningHelper(argc, argv, false) == 0)
+        return 0;
 
     // Without a display the helper still speaks the protocol and delivers reports; windows are then
     // drawn off screen.
@@ -56,5 +85,7 @@ int MorvikFeedbackHelper::main(int argc, char** argv) {
     QGuiApplication::setApplicationVersion(QStringLiteral(MORVIK_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("morvik-feedback-helper"));
     static QGuiApplication app(argc, argv);
+
+    FeedbackExternalHost::setComposerPresenter(std::make_shared<ComposerWindowPresenter>());
     FeedbackExternalHost::run();
 }

@@ -169,8 +169,13 @@ TEST_F(HelperProtocol, EndOfInputWithARequestPendingExitsZeroSilently) {
 
 TEST(HelperStandardInput, AbsentClosedOrEmptyInputExitsZero) {
     // /dev/null, and no descriptor 0 at all: both are end of input.
+    QTemporaryDir runtime;
     for (const char* shell : {"exec \"$0\" < /dev/null", "exec \"$0\" <&-"}) {
         QProcess process;
+        // Without an owner the helper first looks for a running one to reopen: keep it to this test.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        process.setProcessEnvironment(environment);
         process.start(QStringLiteral("/bin/sh"),
                       {QStringLiteral("-c"), QString::fromLatin1(shell), OwnerDriver::helperPath()});
         ASSERT_TRUE(process.waitForFinished(15000)) << shell;

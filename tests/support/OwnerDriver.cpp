@@ -14,6 +14,8 @@ OwnerDriver::OwnerDriver(QObject* parent)
     : QObject(parent)
     , environment_(QProcessEnvironment::systemEnvironment()) {
     environment_.insert(QStringLiteral("MORVIK_FEEDBACK_TRACE"), QStringLiteral("1"));
+    // A private runtime folder: helpers of parallel tests must not find each other's reopen socket.
+    environment_.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_.path());
     connect(&process_, &QProcess::readyReadStandardOutput, this, &OwnerDriver::readOutput);
     connect(&process_, &QProcess::readyReadStandardError, this,
             [this] { stderr_.append(process_.readAllStandardError()); });

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QSize>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <functional>
@@ -76,6 +77,7 @@ private:
     void readOutput();
     bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
+    QTemporaryDir runtimeDir_;
     QProcess process_;
     QProcessEnvironment environment_;
     QByteArray pending_;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+// One line with the reward sentence for settings screens: the current wording's settings line, in
+// caption size, in the given ink. FeedbackRewardLine.qml draws it.
+class FeedbackRewardLine : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QColor ink READ ink WRITE setInk NOTIFY inkChanged)
+    Q_PROPERTY(QString text READ text NOTIFY textChanged)
+
+public:
+    // No ink means the primary text colour at 75 % opacity.
+    explicit FeedbackRewardLine(std::optional<QColor> ink = std::nullopt, QObject* parent = nullptr);
+
+    static QColor defaultInk();
+
+    QColor ink() const { return ink_; }
+    void setInk(const QColor& ink);
+    // Read from the stored wording on every call.
+    QString text() const;
+    // Tells the layout to read the text again (it does so whenever it is shown).
+    Q_INVOKABLE void refresh();
+
+Q_SIGNALS:
+    void inkChanged();
+    void textChanged();
+
+private:
+    QColor ink_;
+};

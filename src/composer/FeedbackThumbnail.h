@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QImage>
+#include <QQuickPaintedItem>
+
+// A picture scaled to fill the item (cropped, never stretched) with rounded corners: the snapshot's
+// thumbnail in the composer.
+class FeedbackThumbnail : public QQuickPaintedItem {
+    Q_OBJECT
+    Q_PROPERTY(QImage image READ image WRITE setImage NOTIFY imageChanged)
+    Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
+
+public:
+    explicit FeedbackThumbnail(QQuickItem* parent = nullptr);
+
+    QImage image() const { return image_; }
+    void setImage(const QImage& image);
+    qreal radius() const { return radius_; }
+    void setRadius(qreal radius);
+
+    // The part of an image of that size that fills a box of the other size, centred.
+    static QRectF coverSource(const QSizeF& image, const QSizeF& box);
+
+    void paint(QPainter* painter) override;
+
+Q_SIGNALS:
+    void imageChanged();
+    void radiusChanged();
+
+private:
+    QImage image_;
+    qreal radius_ = 0;
+};

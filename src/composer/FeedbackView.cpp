@@ -1,0 +1,363 @@
+#include "FeedbackView.h"
+
+#include "Feedback.h"
+#include "FeedbackReport.h"
+#include "FeedbackRewards.h"
+#include "FeedbackScreenshot.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QCoroTask>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QPointer>
+#include <QTimer>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<std::chrono::milliseconds::rep> copiedDurationMs{
+    FeedbackView::defaultCopiedStateDuration.count()};
+
+// Enough pixels for a 40-point square at three times the resolution, cropped to fill.
+constexpr int thumbnailShortSide = 120;
+
+QImage decodeThumbnail(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    // JPEG decoders scale while decoding, which keeps a full-screen snapshot cheap to open.
+    if (size.isValid() && qMin(size.width(), size.height()) > thumbnailShortSide)
+        reader.setScaledSize(
+            size.scaled(thumbnailShortSide, thumbnailShortSide, Qt::KeepAspectRatioByExpanding));
+    QImage image = reader.read();
+    if (image.isNull())
+        return {};
+    if (qMin(image.width(), image.height()) > thumbnailShortSide)
+        image = image.scaled(thumbnailShortSide, thumbnailShortSide, Qt::KeepAspectRatioByExpanding,
+                             Qt::SmoothTransformation);
+    return image;
+}
+
+} // namespace
+
+struct FeedbackView::Outcome {
+    Feedback::SendOutcome outcome;
+    std::optional<QString> screenshotNote;
+};
+
+namespace {
+
+// The rest of a submit, after the view has taken what it sends. Runs on the main thread and
+// suspends while the upload and the report are under way.
+QCoro::Task<>
+sendReport(QPointer<FeedbackView> view, FeedbackIntent intent, QString message, QString contact,
+           std::optional<QByteArray> snapshot,
+           std::function<void(FeedbackView*, Feedback::SendOutcome, std::optional<QString>)> apply) {
+    QString screenshotURL;
+    std::optional<QString> screenshotError;
+    if (snapshot) {
+        const Feedback::ScreenshotUploadResult upload =
+            co_await Feedback::uploadScreenshotResult(*snapshot, QStringLiteral("image/jpeg"));
+        if (const auto address = upload.address())
+            screenshotURL = *address;
+        else
+            screenshotError = upload.error()->summary();
+    }
+    const Feedback::SendOutcome outcome =
+        co_await Feedback::sendOutcome(intent, message, contact, screenshotURL, screenshotError);
+    std::optional<QString> note;
+    if (outcome.isSent() && screenshotError)
+        note = Feedback::screenshotNotAttachedNote();
+    // The address is worth keeping even when the window closed while the report was under way.
+    if (outcome.isSent())
+        Feedback::rememberContact(contact);
+    if (view)
+        apply(view.data(), outcome, note);
+}
+
+} // namespace
+
+std::chrono::milliseconds FeedbackView::copiedStateDuration() {
+    return std::chrono::milliseconds(copiedDurationMs.load());
+}
+
+void FeedbackView::setCopiedStateDuration(std::chrono::milliseconds duration) {
+    copiedDurationMs.store(duration.count());
+}
+
+QUrl FeedbackView::rewardProgrammeUrl() {
+    return QUrl(QStringLiteral("https://velquist.com/rewards"));
+}
+
+FeedbackView::FeedbackView(FeedbackIntent intent, std::optional<QByteArray> screenshot,
+                           std::function<void()> onClose, QObject* parent)
+    : QObject(parent)
+    , intent_(intent)
+    , contact_(Feedback::contactEmail())
+    , screenshot_(std::move(screenshot))
+    , attachScreenshot_(Feedback::snapshotAttachedByDefault())
+    , onClose_(std::move(onClose))
+    , accent_(Feedback::effectiveAccentColor())
+    , accentInk_(Feedback::accentInk(accent_)) {
+    if (screenshot_)
+        thumbnail_ = decodeThumbnail(*screenshot_);
+}
+
+FeedbackView::~FeedbackView() = default;
+
+void FeedbackView::setDismiss(std::function<void()> dismiss) {
+    dismiss_ = std::move(dismiss);
+}
+
+void FeedbackView::setIntent(FeedbackIntent intent) {
+    if (intent == intent_)
+        return;
+    intent_ = intent;
+    Q_EMIT intentChanged();
+    Q_EMIT whatHappensNextChanged();
+}
+
+void FeedbackView::selectIntent(int index) {
+    if (index < 0 || index >= int(FeedbackIntents::allCases.size()))
+        return;
+    setIntent(FeedbackIntents::allCases[std::size_t(index)]);
+}
+
+void FeedbackView::setMessage(const QString& message) {
+    if (message == message_)
+        return;
+    message_ = message;
+    Q_EMIT messageChanged();
+    Q_EMIT canSendChanged();
+}
+
+void FeedbackView::setContact(const QString& contact) {
+    if (contact == contact_)
+        return;
+    contact_ = contact;
+    Q_EMIT contactChanged();
+    Q_EMIT whatHappensNextChanged();
+}
+
+void FeedbackView::setAttachScreenshot(bool attach) {
+    if (attach == attachScreenshot_)
+        return;
+    attachScreenshot_ = attach;
+    Q_EMIT attachScreenshotChanged();
+}
+
+void FeedbackView::setSealShown(bool shown) {
+    if (shown == sealShown_)
+        return;
+    sealShown_ = shown;
+    Q_EMIT sealShownChanged();
+}
+
+void FeedbackView::setMessageFocused(bool focused) {
+    if (focused == messageFocused_)
+        return;
+    messageFocused_ = focused;
+    Q_EMIT messageFocusedChanged();
+}
+
+bool FeedbackView::hasMessage() const {
+    return !message_.trimmed().isEmpty();
+}
+
+QString FeedbackView::hint() const {
+    switch (intent_) {
+    case FeedbackIntent::idea:
+        return tr("Add a line about your idea, then Send.");
+    case FeedbackIntent::bug:
+        return tr("Add a line about what went wrong, then Send.");
+    case FeedbackIntent::praise:
+        break;
+    }
+    return tr("Add a line, then Send.");
+}
+
+QString FeedbackView::hintAccessibleName() const {
+    return tr("Send is unavailable. %1").arg(hint());
+}
+
+QString FeedbackView::placeholder() const {
+    return FeedbackIntents::prompt(intent_);
+}
+
+QString FeedbackView::contactPlaceholder() const {
+    return intent_ == FeedbackIntent::praise ? tr("Email (optional, if you'd like a reply)")
+                                             : tr("Email (for a reply, and your reward)");
+}
+
+QString FeedbackView::rewardSheetLine() const {
+    return Feedback::rewards().copy.sheet_line;
+}
+
+QString FeedbackView::rewardInfoMarkup() const {
+    return tr("It is store credit, good toward anything Velquist sells. ") +
+           QStringLiteral("<a href=\"%1\">%2</a>")
+               .arg(rewardProgrammeUrl().toString(QUrl::FullyEncoded), tr("How it works").toHtmlEscaped());
+}
+
+QString FeedbackView::rewardAccessibleName() const {
+    return rewardSheetLine() + QLatin1Char(' ') +
+           tr("It is store credit, good toward anything Velquist sells. ") + tr("How it works");
+}
+
+QVariantList FeedbackView::intentCards() const {
+    QVariantList cards;
+    for (FeedbackIntent intent : FeedbackIntents::allCases)
+        cards.append(QVariantMap{{QStringLiteral("index"), static_cast<int>(intent)},
+                                 {QStringLiteral("label"), FeedbackIntents::label(intent)},
+                                 {QStringLiteral("shortLabel"), FeedbackIntents::shortLabel(intent)},
+                                 {QStringLiteral("icon"), FeedbackIntents::icon(intent)},
+                                 {QStringLiteral("selected"), intent == intent_}});
+    return cards;
+}
+
+QString FeedbackView::sendLabel() const {
+    return sending_ ? tr("Sending…") : tr("Send");
+}
+
+QString FeedbackView::successSubtitle() const {
+    return tr("Your %1 is in.").arg(FeedbackIntents::noun(intent_));
+}
+
+QString FeedbackView::whatHappensNext() const {
+    const QString address = contact_.trimmed();
+    switch (intent_) {
+    case FeedbackIntent::praise:
+        break;
+    case FeedbackIntent::bug:
+        if (address.isEmpty())
+            return tr("We triage every report. Hang onto the code above; it's your reference.");
+        return Feedback::rewards().copy.confirm_bug + QLatin1Char(' ') + address + QLatin1Char('.');
+    case FeedbackIntent::idea:
+        if (address.isEmpty())
+            return tr("We read every idea. Hang onto the code above; it's your reference.");
+        return Feedback::rewards().copy.confirm_idea + QLatin1Char(' ') + address + QLatin1Char('.');
+    }
+    return tr("It goes straight to the people who build %1.").arg(Feedback::productName());
+}
+
+QString FeedbackView::codeAccessibleName() const {
+    return tr("Copy reference code %1").arg(codeText());
+}
+
+QString FeedbackView::codeSymbol() const {
+    return copiedCode_ ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc");
+}
+
+QString FeedbackView::headerTitle() const {
+    return tr("Make %1 better").arg(Feedback::productName());
+}
+QString FeedbackView::headerSubtitle() const {
+    return tr("Goes straight to the people who build it.");
+}
+QString FeedbackView::closeLabel() const {
+    return tr("Close");
+}
+QString FeedbackView::snapshotTitle() const {
+    return tr("Attach a snapshot of this screen");
+}
+QString FeedbackView::snapshotSubtitle() const {
+    return tr("Helps us see exactly what you saw.");
+}
+QString FeedbackView::snapshotSwitchLabel() const {
+    return tr("Attach snapshot");
+}
+QString FeedbackView::successTitle() const {
+    return tr("Thank you!");
+}
+QString FeedbackView::doneLabel() const {
+    return tr("Done");
+}
+
+void FeedbackView::submit() {
+    // The layout disables Send in both cases; the keyboard shortcut and other callers get the same.
+    if (sending_ || !hasMessage())
+        return;
+    setSending(true);
+    setErrorText(std::nullopt);
+    std::optional<QByteArray> snapshot = attachScreenshot_ ? screenshot_ : std::nullopt;
+    sendReport(QPointer<FeedbackView>(this), intent_, message_.trimmed(), contact_.trimmed(),
+               std::move(snapshot),
+               [](FeedbackView* view, Feedback::SendOutcome outcome, std::optional<QString> note) {
+                   view->applyOutcome(Outcome{std::move(outcome), std::move(note)});
+               });
+}
+
+void FeedbackView::applyOutcome(const Outcome& result) {
+    setSending(false);
+    setScreenshotNote(result.screenshotNote);
+    switch (result.outcome.kind()) {
+    case Feedback::SendOutcome::Kind::sent:
+        setCode(result.outcome.code());
+        break;
+    case Feedback::SendOutcome::Kind::refused:
+        setErrorText(result.outcome.refusal());
+        break;
+    case Feedback::SendOutcome::Kind::failed:
+        setErrorText(tr("Couldn't send. Check your connection and try again."));
+        break;
+    }
+    Q_EMIT submitFinished(result.outcome.isSent());
+}
+
+void FeedbackView::copyCode(const QString& code) {
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+        clipboard->clear();
+        clipboard->setText(code);
+    }
+    setCopiedCode(true);
+    // Each copy has its own timer and none is cancelled: the earliest one ends the copied state.
+    QTimer::singleShot(copiedStateDuration(), this, [this] { setCopiedCode(false); });
+}
+
+void FeedbackView::close() {
+    if (onClose_)
+        onClose_();
+    else if (dismiss_)
+        dismiss_();
+}
+
+void FeedbackView::setSending(bool sending) {
+    if (sending == sending_)
+        return;
+    sending_ = sending;
+    Q_EMIT sendingChanged();
+    Q_EMIT canSendChanged();
+}
+
+void FeedbackView::setErrorText(std::optional<QString> text) {
+    if (text == errorText_)
+        return;
+    errorText_ = std::move(text);
+    Q_EMIT errorTextChanged();
+}
+
+void FeedbackView::setScreenshotNote(std::optional<QString> note) {
+    if (note == screenshotNote_)
+        return;
+    screenshotNote_ = std::move(note);
+    Q_EMIT screenshotNoteChanged();
+}
+
+void FeedbackView::setCode(std::optional<QString> code) {
+    if (code == code_)
+        return;
+    code_ = std::move(code);
+    Q_EMIT codeChanged();
+}
+
+void FeedbackView::setCopiedCode(bool copied) {
+    if (copied == copiedCode_)
+        return;
+    copiedCode_ = copied;
+    Q_EMIT copiedCodeChanged();
+}

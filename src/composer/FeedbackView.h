@@ -1,0 +1,225 @@
+#pragma once
+
+#include "FeedbackIntent.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <QVariantList>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// The composer: one form on which the user picks the kind of feedback, writes a message, keeps or
+// drops the snapshot, leaves an e-mail address and sends; after the service accepts the report, the
+// same view shows the reference code. This is the view model: state, derived values, every text the
+// layout shows and the actions. FeedbackView.qml draws it.
+//
+// Main thread only. submit() and copyCode() start work that finishes later on the main thread; the
+// view may be destroyed meanwhile (the report is still sent, nothing is applied to the gone view).
+class FeedbackView : public QObject {
+    Q_OBJECT
+
+    // State.
+    Q_PROPERTY(int intent READ intentIndex WRITE selectIntent NOTIFY intentChanged)
+    Q_PROPERTY(QString message READ message WRITE setMessage NOTIFY messageChanged)
+    Q_PROPERTY(QString contact READ contact WRITE setContact NOTIFY contactChanged)
+    Q_PROPERTY(bool sending READ sending NOTIFY sendingChanged)
+    Q_PROPERTY(bool showsSuccess READ showsSuccess NOTIFY codeChanged)
+    Q_PROPERTY(QString code READ codeText NOTIFY codeChanged)
+    Q_PROPERTY(bool hasError READ hasError NOTIFY errorTextChanged)
+    Q_PROPERTY(QString errorText READ errorTextOrEmpty NOTIFY errorTextChanged)
+    Q_PROPERTY(bool hasScreenshotNote READ hasScreenshotNote NOTIFY screenshotNoteChanged)
+    Q_PROPERTY(QString screenshotNote READ screenshotNoteOrEmpty NOTIFY screenshotNoteChanged)
+    Q_PROPERTY(bool hasScreenshot READ hasScreenshot CONSTANT)
+    Q_PROPERTY(bool hasThumbnail READ hasThumbnail CONSTANT)
+    Q_PROPERTY(QImage thumbnail READ thumbnail CONSTANT)
+    Q_PROPERTY(
+        bool attachScreenshot READ attachScreenshot WRITE setAttachScreenshot NOTIFY attachScreenshotChanged)
+    Q_PROPERTY(bool copiedCode READ copiedCode NOTIFY copiedCodeChanged)
+    Q_PROPERTY(bool sealShown READ sealShown WRITE setSealShown NOTIFY sealShownChanged)
+    Q_PROPERTY(bool messageFocused READ messageFocused WRITE setMessageFocused NOTIFY messageFocusedChanged)
+
+    // Derived values.
+    Q_PROPERTY(bool hasMessage READ hasMessage NOTIFY messageChanged)
+    Q_PROPERTY(bool canSend READ canSend NOTIFY canSendChanged)
+    Q_PROPERTY(bool showsHint READ showsHint NOTIFY canSendChanged)
+    Q_PROPERTY(QString hint READ hint NOTIFY intentChanged)
+    Q_PROPERTY(QString hintAccessibleName READ hintAccessibleName NOTIFY intentChanged)
+    Q_PROPERTY(QString placeholder READ placeholder NOTIFY intentChanged)
+    Q_PROPERTY(bool showsPlaceholder READ showsPlaceholder NOTIFY messageChanged)
+    Q_PROPERTY(QString contactPlaceholder READ contactPlaceholder NOTIFY intentChanged)
+    Q_PROPERTY(bool showsRewardLine READ showsRewardLine NOTIFY intentChanged)
+    Q_PROPERTY(QString rewardSheetLine READ rewardSheetLine NOTIFY intentChanged)
+    Q_PROPERTY(QString rewardInfoMarkup READ rewardInfoMarkup CONSTANT)
+    Q_PROPERTY(QString rewardAccessibleName READ rewardAccessibleName NOTIFY intentChanged)
+    Q_PROPERTY(QUrl rewardInfoUrl READ rewardInfoUrl CONSTANT)
+    Q_PROPERTY(QVariantList intentCards READ intentCards NOTIFY intentChanged)
+    Q_PROPERTY(QString sendLabel READ sendLabel NOTIFY sendingChanged)
+    Q_PROPERTY(QString successSubtitle READ successSubtitle NOTIFY intentChanged)
+    Q_PROPERTY(QString whatHappensNext READ whatHappensNext NOTIFY whatHappensNextChanged)
+    Q_PROPERTY(QString codeAccessibleName READ codeAccessibleName NOTIFY codeChanged)
+    Q_PROPERTY(QString codeSymbol READ codeSymbol NOTIFY copiedCodeChanged)
+    Q_PROPERTY(QColor accent READ accent CONSTANT)
+    Q_PROPERTY(QColor accentInk READ accentInk CONSTANT)
+
+    // Fixed texts.
+    Q_PROPERTY(QString headerTitle READ headerTitle CONSTANT)
+    Q_PROPERTY(QString headerSubtitle READ headerSubtitle CONSTANT)
+    Q_PROPERTY(QString closeLabel READ closeLabel CONSTANT)
+    Q_PROPERTY(QString snapshotTitle READ snapshotTitle CONSTANT)
+    Q_PROPERTY(QString snapshotSubtitle READ snapshotSubtitle CONSTANT)
+    Q_PROPERTY(QString snapshotSwitchLabel READ snapshotSwitchLabel CONSTANT)
+    Q_PROPERTY(QString successTitle READ successTitle CONSTANT)
+    Q_PROPERTY(QString doneLabel READ doneLabel CONSTANT)
+
+public:
+    // How long the code pill shows its "copied" symbol.
+    static constexpr std::chrono::milliseconds defaultCopiedStateDuration{1800};
+    static std::chrono::milliseconds copiedStateDuration();
+    // Tests shorten it; the new value applies to later copies.
+    static void setCopiedStateDuration(std::chrono::milliseconds duration);
+
+    // Where "How it works" leads: the reward programme's information page.
+    static QUrl rewardProgrammeUrl();
+
+    // The contact field starts from Feedback::contactEmail and the switch from
+    // Feedback::snapshotAttachedByDefault, both read here once.
+    explicit FeedbackView(FeedbackIntent intent = FeedbackIntent::idea,
+                          std::optional<QByteArray> screenshot = std::nullopt,
+                          std::function<void()> onClose = {}, QObject* parent = nullptr);
+    ~FeedbackView() override;
+
+    // The host's way of taking the view away, used by the close action when there is no onClose.
+    void setDismiss(std::function<void()> dismiss);
+
+    FeedbackIntent intent() const { return intent_; }
+    void setIntent(FeedbackIntent intent);
+    int intentIndex() const { return static_cast<int>(intent_); }
+    // Picks the intent of a card (0 idea, 1 bug, 2 praise); other numbers are ignored.
+    Q_INVOKABLE void selectIntent(int index);
+
+    QString message() const { return message_; }
+    void setMessage(const QString& message);
+    QString contact() const { return contact_; }
+    void setContact(const QString& contact);
+    bool sending() const { return sending_; }
+    std::optional<QString> code() const { return code_; }
+    bool showsSuccess() const { return code_.has_value(); }
+    QString codeText() const { return code_.value_or(QString()); }
+    std::optional<QString> errorText() const { return errorText_; }
+    bool hasError() const { return errorText_.has_value(); }
+    QString errorTextOrEmpty() const { return errorText_.value_or(QString()); }
+    std::optional<QString> screenshotNote() const { return screenshotNote_; }
+    bool hasScreenshotNote() const { return screenshotNote_.has_value(); }
+    QString screenshotNoteOrEmpty() const { return screenshotNote_.value_or(QString()); }
+    std::optional<QByteArray> screenshot() const { return screenshot_; }
+    bool hasScreenshot() const { return screenshot_.has_value(); }
+    // A small picture of the snapshot for the row; absent (null) when the bytes are not an image.
+    bool hasThumbnail() const { return !thumbnail_.isNull(); }
+    QImage thumbnail() const { return thumbnail_; }
+    bool attachScreenshot() const { return attachScreenshot_; }
+    void setAttachScreenshot(bool attach);
+    bool copiedCode() const { return copiedCode_; }
+    bool sealShown() const { return sealShown_; }
+    void setSealShown(bool shown);
+    bool messageFocused() const { return messageFocused_; }
+    void setMessageFocused(bool focused);
+
+    // The message has something besides white space and line breaks.
+    bool hasMessage() const;
+    // Send is enabled: a message, and no send under way.
+    bool canSend() const { return hasMessage() && !sending_; }
+    bool showsHint() const { return !hasMessage() && !sending_; }
+    QString hint() const;
+    // "Send is unavailable. " followed by the hint.
+    QString hintAccessibleName() const;
+    // The intent's prompt, shown while the message is empty (a single space already hides it).
+    QString placeholder() const;
+    bool showsPlaceholder() const { return message_.isEmpty(); }
+    QString contactPlaceholder() const;
+    bool showsRewardLine() const { return intent_ != FeedbackIntent::praise; }
+    // The reward sentence of the current wording (read afresh on every call).
+    QString rewardSheetLine() const;
+    // The fixed second line of the reward row with its "How it works" link, as markup.
+    QString rewardInfoMarkup() const;
+    // Both lines of the reward row, read as one element.
+    QString rewardAccessibleName() const;
+    QUrl rewardInfoUrl() const { return rewardProgrammeUrl(); }
+    // One map per intent in order: index, label, shortLabel, icon, selected.
+    QVariantList intentCards() const;
+    QString sendLabel() const;
+    QString successSubtitle() const;
+    QString whatHappensNext() const;
+    QString codeAccessibleName() const;
+    // "checkmark" while the copied state lasts, else "doc.on.doc".
+    QString codeSymbol() const;
+    QColor accent() const { return accent_; }
+    QColor accentInk() const { return accentInk_; }
+
+    QString headerTitle() const;
+    QString headerSubtitle() const;
+    QString closeLabel() const;
+    QString snapshotTitle() const;
+    QString snapshotSubtitle() const;
+    QString snapshotSwitchLabel() const;
+    QString successTitle() const;
+    QString doneLabel() const;
+
+    // Sends the report with the trimmed message and contact and, when the switch is on, the snapshot
+    // (uploaded first). Returns at once; does nothing while a send is under way or without a message.
+    Q_INVOKABLE void submit();
+    // Puts the code on the clipboard and shows the copied state for copiedStateDuration. A later copy
+    // does not extend an earlier one: the first pending timer ends the state.
+    Q_INVOKABLE void copyCode(const QString& code);
+    // The close buttons and Done: onClose when given, else the host's dismiss.
+    Q_INVOKABLE void close();
+
+Q_SIGNALS:
+    void intentChanged();
+    void messageChanged();
+    void contactChanged();
+    void sendingChanged();
+    void canSendChanged();
+    void codeChanged();
+    void errorTextChanged();
+    void screenshotNoteChanged();
+    void attachScreenshotChanged();
+    void copiedCodeChanged();
+    void sealShownChanged();
+    void messageFocusedChanged();
+    void whatHappensNextChanged();
+    // A submit has applied its outcome: accepted (the success screen shows) or not (the banner does).
+    void submitFinished(bool accepted);
+
+private:
+    struct Outcome;
+    void applyOutcome(const Outcome& outcome);
+    void setSending(bool sending);
+    void setErrorText(std::optional<QString> text);
+    void setScreenshotNote(std::optional<QString> note);
+    void setCode(std::optional<QString> code);
+    void setCopiedCode(bool copied);
+
+    FeedbackIntent intent_;
+    QString message_;
+    QString contact_;
+    bool sending_ = false;
+    std::optional<QString> code_;
+    std::optional<QString> errorText_;
+    std::optional<QString> screenshotNote_;
+    std::optional<QByteArray> screenshot_;
+    QImage thumbnail_;
+    bool attachScreenshot_;
+    bool copiedCode_ = false;
+    bool sealShown_ = false;
+    bool messageFocused_ = false;
+    std::function<void()> onClose_;
+    std::function<void()> dismiss_;
+    QColor accent_;
+    QColor accentInk_;
+};

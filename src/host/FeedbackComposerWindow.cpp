@@ -1,0 +1,141 @@
+#include "FeedbackComposerWindow.h"
+
+#include "Feedback.h"
+#include "FeedbackComposerQml.h"
+#include "FeedbackView.h"
+#include "ReturnToOwner.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <QPointer>
+#include <QQmlEngine>
+#include <QQuickView>
+#include <QScreen>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+
+constexpr QSize contentSize(460, 580);
+
+std::shared_ptr<FeedbackComposerWindow>& current() {
+    static std::shared_ptr<FeedbackComposerWindow> window;
+    return window;
+}
+
+// MORVIK_COMPOSER_TRACE=1 narrates the window's life to the owner: shown, each send's outcome,
+// closed. Tests, the demo and the benchmark follow the window by these lines.
+void trace(const QString& line) {
+    static const bool on = qEnvironmentVariableIntValue("MORVIK_COMPOSER_TRACE") != 0;
+    if (on)
+        Feedback::log(QStringLiteral("composer: ") + line);
+}
+
+} // namespace
+
+FeedbackComposerWindow::FeedbackComposerWindow() = default;
+
+FeedbackComposerWindow::~FeedbackComposerWindow() {
+    // The window goes before the form it shows.
+    window_.reset();
+    view_.reset();
+}
+
+void FeedbackComposerWindow::present(FeedbackIntent intent, std::optional<QByteArray> screenshot) {
+    if (QQuickView* open = openWindow()) {
+        bringForward(open);
+        return;
+    }
+    current().reset(new FeedbackComposerWindow);
+    current()->open(intent, std::move(screenshot));
+}
+
+bool FeedbackComposerWindow::isOpen() {
+    return openWindow() != nullptr;
+}
+
+bool FeedbackComposerWindow::owns(const QWindow* window) {
+    return window && openWindow() == window;
+}
+
+QQuickView* FeedbackComposerWindow::openWindow() {
+    return current() ? current()->window_.get() : nullptr;
+}
+
+FeedbackView* FeedbackComposerWindow::openView() {
+    return current() ? current()->view_.get() : nullptr;
+}
+
+void FeedbackComposerWindow::open(FeedbackIntent intent, std::optional<QByteArray> screenshot) {
+    auto window = std::make_unique<QQuickView>(&FeedbackComposerQml::engine(), nullptr);
+    window->setTitle(tr("Send Feedback"));
+    // Title and close button only. The window manager draws the frame and may still offer to
+    // minimise; the fixed size rules out maximising.
+    window->setFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    window->setMinimumSize(contentSize);
+    window->setMaximumSize(contentSize);
+    window->resize(contentSize);
+    window->setResizeMode(QQuickView::SizeRootObjectToView);
+    window->setColor(QGuiApplication::palette().color(QPalette::Window));
+
+    // The form closes this window through a weak reference: once the window is gone it does nothing.
+    QPointer<QQuickView> weak(window.get());
+    view_ = std::make_unique<FeedbackView>(intent, std::move(screenshot), [weak] {
+        if (weak)
+            weak->close();
+    });
+    QObject::connect(view_.get(), &FeedbackView::submitFinished, this, [](bool accepted) {
+        trace(accepted ? QStringLiteral("report accepted") : QStringLiteral("report not accepted"));
+    });
+    window->setInitialProperties({{QStringLiteral("view"), QVariant::fromValue(view_.get())}});
+    window->setSource(FeedbackComposerQml::feedbackViewUrl());
+    if (window->status() == QQuickView::Error) {
+        for (const QQmlError& error : window->errors())
+            Feedback::log(QStringLiteral("composer: ") + error.toString());
+    }
+
+    // The close button of the frame and the form's close action both arrive as a close event.
+    window->installEventFilter(this);
+    QObject::connect(
+        window.get(), &QQuickWindow::frameSwapped, this, [] { trace(QStringLiteral("window shown")); },
+        Qt::SingleShotConnection);
+
+    // Centred on the screen it opens on.
+    if (QScreen* screen = window->screen()) {
+        const QRect available = screen->availableGeometry();
+        window->setPosition(available.center() - QPoint(contentSize.width() / 2, contentSize.height() / 2));
+    }
+    window_ = std::move(window);
+    bringForward(window_.get());
+}
+
+void FeedbackComposerWindow::bringForward(QQuickView* window) {
+    window->show();
+    window->raise();
+    window->requestActivate();
+}
+
+bool FeedbackComposerWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_.get()) {
+        if (event->type() == QEvent::Close)
+            windowWillClose();
+        else if (event->type() == QEvent::Expose && !exposed_) {
+            // The window system has mapped the window; its first frame follows ("window shown").
+            exposed_ = true;
+            trace(QStringLiteral("window exposed"));
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void FeedbackComposerWindow::windowWillClose() {
+    std::shared_ptr<FeedbackComposerWindow> keep;
+    if (current().get() == this)
+        keep = std::exchange(current(), nullptr);
+    trace(QStringLiteral("window closed"));
+    // After the close event is over: the window is gone from the screen when the owner comes forward,
+    // and this object (with its window) lives until then.
+    QTimer::singleShot(0, QCoreApplication::instance(),
+                       [keep = std::move(keep)] { FeedbackExternalHost::returnToOwner(); });
+}

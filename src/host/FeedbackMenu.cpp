@@ -1,0 +1,63 @@
+#include "FeedbackMenu.h"
+
+#include "Deferred.h"
+#include "Feedback.h"
+#include "FeedbackComposerWindow.h"
+#include "FeedbackWindowSnapshot.h"
+
+#include <QAction>
+#include <QCoroTask>
+#include <QGuiApplication>
+#include <QQuickWindow>
+
+namespace {
+
+FeedbackMenu::AnchorWindow& anchorHook() {
+    static FeedbackMenu::AnchorWindow hook;
+    return hook;
+}
+
+QQuickWindow* focusedWindow() {
+    auto* window = qobject_cast<QQuickWindow*>(QGuiApplication::focusWindow());
+    return window && !FeedbackComposerWindow::owns(window) ? window : nullptr;
+}
+
+QCoro::Task<> presentWithSnapshot(std::optional<QByteArray> local) {
+    // In the helper the provider asks the owner, which takes up to a few seconds.
+    std::optional<QByteArray> provided = co_await Deferred<std::optional<QByteArray>>::run(
+        [provider = Feedback::snapshotProvider()](Feedback::Completion<std::optional<QByteArray>> done) {
+            provider(std::move(done));
+        });
+    FeedbackComposerWindow::present(FeedbackIntent::idea, provided ? std::move(provided) : std::move(local));
+}
+
+} // namespace
+
+QString FeedbackMenu::defaultTitle() {
+    return tr("Send Feedback…");
+}
+
+QAction* FeedbackMenu::item(const QString& title) {
+    auto* action = new QAction(title);
+    QObject::connect(action, &QAction::triggered, &target(), &FeedbackMenu::open);
+    return action;
+}
+
+void FeedbackMenu::setAnchorWindow(AnchorWindow anchor) {
+    anchorHook() = std::move(anchor);
+}
+
+FeedbackMenu& FeedbackMenu::target() {
+    static FeedbackMenu* menu = new FeedbackMenu;
+    return *menu;
+}
+
+void FeedbackMenu::open() {
+    QQuickWindow* anchor = anchorHook() ? anchorHook()() : focusedWindow();
+    std::optional<QByteArray> local = anchor ? Feedback::captureWindowSnapshot(anchor) : std::nullopt;
+    if (!Feedback::snapshotProvider()) {
+        FeedbackComposerWindow::present(FeedbackIntent::idea, std::move(local));
+        return;
+    }
+    presentWithSnapshot(std::move(local));
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QRectF>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <optional>
+
+// Where the owner's front window is on screen, for placing things over it. Rectangles here have their
+// origin at the bottom left of the primary screen with y growing upwards (the placement rules are
+// written that way); the window list has its origin at the top left.
+namespace FeedbackExternalHost {
+
+// Owner windows smaller than this are utility windows and palettes, passed over.
+inline constexpr double minimumOwnerWindowWidth = 280;
+inline constexpr double minimumOwnerWindowHeight = 120;
+
+// The first entry of the window list (front-most first, entries as DesktopWindows describes them)
+// that belongs to the owner, is a normal window, is not fully transparent, has bounds and is at
+// least the minimum size; its frame flipped to the bottom-left origin. Entries with missing or
+// non-numeric values are skipped.
+std::optional<QRectF> frontWindowFrame(const QList<QVariantMap>& windows, std::int32_t ownerPID,
+                                       double primaryScreenHeight);
+
+// frontWindowFrame over the desktop's window list, for the owner process and the first screen.
+// Nothing when there is no owner, no window list or no matching window. Main thread.
+std::optional<QRectF> ownerWindowFrame();
+
+} // namespace FeedbackExternalHost

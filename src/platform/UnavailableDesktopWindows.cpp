@@ -1,0 +1,13 @@
+#include "UnavailableDesktopWindows.h"
+
+std::optional<QList<QVariantMap>> UnavailableDesktopWindows::windowList() {
+    return std::nullopt;
+}
+
+bool UnavailableDesktopWindows::activateProcess(std::int32_t) {
+    return false;
+}
+
+std::optional<std::int32_t> UnavailableDesktopWindows::activeProcess() {
+    return std::nullopt;
+}

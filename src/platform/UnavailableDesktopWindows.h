@@ -1,0 +1,12 @@
+#pragma once
+
+#include "DesktopWindows.h"
+
+// Desktop windows where there is no window system to ask (no display, or a display server whose
+// windows are not visible to other clients): no list, no activation, no active process.
+class UnavailableDesktopWindows : public DesktopWindows {
+public:
+    std::optional<QList<QVariantMap>> windowList() override;
+    bool activateProcess(std::int32_t pid) override;
+    std::optional<std::int32_t> activeProcess() override;
+};
