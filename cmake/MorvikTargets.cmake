@@ -18,9 +18,11 @@ if(MORVIK_TSAN)
     target_link_options(morvik_options INTERFACE -fsanitize=thread)
 endif()
 
-# morvik_library(NAME SOURCES...) declares one subsystem library with the shared settings.
+# morvik_library(NAME SOURCES...) declares one subsystem library with the shared settings. They are
+# shared libraries so that the composer's windows can live in a library the helper loads only when it
+# first shows one, while every part still sees one copy of the process-wide state.
 function(morvik_library name)
-    add_library(${name} STATIC ${ARGN})
+    add_library(${name} SHARED ${ARGN})
     target_link_libraries(${name} PUBLIC morvik_options)
     target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 endfunction()

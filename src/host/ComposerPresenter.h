@@ -11,4 +11,5 @@ class ComposerPresenter {
 public:
     virtual ~ComposerPresenter() = default;
     virtual void present(FeedbackIntent intent, std::optional<QByteArray> snapshot) = 0;
+    virtual bool isOpen() const = 0;
 };

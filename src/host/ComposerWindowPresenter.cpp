@@ -5,3 +5,8 @@
 void ComposerWindowPresenter::present(FeedbackIntent intent, std::optional<QByteArray> snapshot) {
     FeedbackComposerWindow::present(intent, std::move(snapshot));
 }
+
+bool ComposerWindowPresenter::isOpen() const { return FeedbackComposerWindow::isOpen(); }
+
+// The entry point the helper resolves after loading this library on its first composer window.
+extern "C" ComposerPresenter* morvik_create_composer_presenter() { return new ComposerWindowPresenter; }

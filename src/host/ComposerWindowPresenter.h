@@ -6,4 +6,5 @@
 class ComposerWindowPresenter : public ComposerPresenter {
 public:
     void present(FeedbackIntent intent, std::optional<QByteArray> snapshot) override;
+    bool isOpen() const override;
 };

@@ -218,6 +218,8 @@ void compose() {
 void setComposerPresenter(std::shared_ptr<ComposerPresenter> presenter) {
     host().presenter = std::move(presenter);
 }
+std::shared_ptr<ComposerPresenter> composerPresenter() { return host().presenter; }
+
 void setOfferReporter(std::shared_ptr<OfferReporter> reporter) {
     host().reporter = std::move(reporter);
 }

@@ -39,6 +39,7 @@ void compose();
 // Where compose and configuration lead; both do nothing until installed.
 void setComposerPresenter(std::shared_ptr<ComposerPresenter> presenter);
 void setOfferReporter(std::shared_ptr<OfferReporter> reporter);
+std::shared_ptr<ComposerPresenter> composerPresenter();
 
 // Routes Feedback::log to the owner as {"log": line} messages, from any thread.
 void installLogForwarder();

@@ -1,6 +1,6 @@
 #include "MorvikFeedbackHelper.h"
 
-#include "ComposerWindowPresenter.h"
+#include "LoadedComposerPresenter.h"
 #include "FeedbackExternalHost.h"
 #include "ReopenDelegate.h"
 #include "StandardDescriptors.h"
@@ -86,6 +86,6 @@ int MorvikFeedbackHelper::main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("morvik-feedback-helper"));
     static QGuiApplication app(argc, argv);
 
-    FeedbackExternalHost::setComposerPresenter(std::make_shared<ComposerWindowPresenter>());
+    FeedbackExternalHost::setComposerPresenter(std::make_shared<LoadedComposerPresenter>());
     FeedbackExternalHost::run();
 }

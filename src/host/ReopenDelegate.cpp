@@ -1,6 +1,6 @@
 #include "ReopenDelegate.h"
 
-#include "FeedbackComposerWindow.h"
+#include "ComposerPresenter.h"
 #include "FeedbackExternalHost.h"
 
 #include <QDir>
@@ -73,8 +73,9 @@ bool ReopenDelegate::requestReopen(std::chrono::milliseconds wait) {
 }
 
 bool ReopenDelegate::applicationShouldHandleReopen(bool) {
-    if (FeedbackComposerWindow::isOpen())
-        FeedbackComposerWindow::present(FeedbackIntent::idea, std::nullopt);
+    const auto presenter = composerPresenter();
+    if (presenter && presenter->isOpen())
+        presenter->present(FeedbackIntent::idea, std::nullopt);
     else
         compose();
     return false;
@@ -98,7 +99,8 @@ void ReopenDelegate::acceptConnections() {
             received->clear();
             socket->write(answer.data(), answer.size());
             socket->disconnectFromServer();
-            applicationShouldHandleReopen(FeedbackComposerWindow::isOpen());
+            const auto presenter = composerPresenter();
+            applicationShouldHandleReopen(presenter && presenter->isOpen());
             Q_EMIT reopened();
         });
     }

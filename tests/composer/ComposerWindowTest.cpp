@@ -13,6 +13,8 @@
 #include "FeedbackRewards.h"
 #include "FeedbackView.h"
 #include "PreferenceStore.h"
+#include "ComposerWindowPresenter.h"
+#include "FeedbackExternalHost.h"
 #include "ReopenDelegate.h"
 #include "ServiceStandIn.h"
 
@@ -365,6 +367,8 @@ TEST_F(ComposerWindowTest, SecondLaunchesReachTheOneListeningHelper) {
         return answered.get();
     };
 
+    // As in the helper: the host reaches the composer window through its presenter.
+    FeedbackExternalHost::setComposerPresenter(std::make_shared<ComposerWindowPresenter>());
     auto first = std::make_unique<ReopenDelegate>();
     ReopenDelegate second;
     ASSERT_TRUE(first->listen());
