@@ -64,7 +64,9 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t length) {
 
 // A damaged picture is an ordinary outcome here, not something to print.
 void quietWarning(png_structp, png_const_charp) {}
-[[noreturn]] void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void quietError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 
 struct PngHeader {
     png_uint_32 width = 0;

@@ -6,7 +6,11 @@ void ComposerWindowPresenter::present(FeedbackIntent intent, std::optional<QByte
     FeedbackComposerWindow::present(intent, std::move(snapshot));
 }
 
-bool ComposerWindowPresenter::isOpen() const { return FeedbackComposerWindow::isOpen(); }
+bool ComposerWindowPresenter::isOpen() const {
+    return FeedbackComposerWindow::isOpen();
+}
 
 // The entry point the helper resolves after loading this library on its first composer window.
-extern "C" ComposerPresenter* morvik_create_composer_presenter() { return new ComposerWindowPresenter; }
+extern "C" ComposerPresenter* morvik_create_composer_presenter() {
+    return new ComposerWindowPresenter;
+}

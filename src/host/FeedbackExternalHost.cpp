@@ -12,6 +12,7 @@
 #include "StdinReader.h"
 #include "StdoutWriter.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QThread>
@@ -102,6 +103,7 @@ void configure(const OwnerConfig& config) {
         state.reporter->activate();
     }
     writeReady();
+    QTimer::singleShot(0, QCoreApplication::instance(), enableAccessibility);
 }
 
 QCoro::Task<> composeTask() {
@@ -181,8 +183,18 @@ void run() {
     installLogForwarder();
     auto* reader = new StdinReader(0, app);
     QObject::connect(reader, &StdinReader::chunk, app, receive);
-    app->exec();
+    // QCoreApplication's loop rather than QGuiApplication::exec, which would connect the accessibility
+    // bridge before the first line is read; enableAccessibility does that later.
+    QCoreApplication::exec();
     ::_exit(0);
+}
+
+void enableAccessibility() {
+    static bool enabled = false;
+    if (enabled)
+        return;
+    enabled = true;
+    QAccessible::setRootObject(QCoreApplication::instance());
 }
 
 void installLogForwarder() {
@@ -218,7 +230,9 @@ void compose() {
 void setComposerPresenter(std::shared_ptr<ComposerPresenter> presenter) {
     host().presenter = std::move(presenter);
 }
-std::shared_ptr<ComposerPresenter> composerPresenter() { return host().presenter; }
+std::shared_ptr<ComposerPresenter> composerPresenter() {
+    return host().presenter;
+}
 
 void setOfferReporter(std::shared_ptr<OfferReporter> reporter) {
     host().reporter = std::move(reporter);

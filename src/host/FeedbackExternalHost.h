@@ -41,6 +41,12 @@ void setComposerPresenter(std::shared_ptr<ComposerPresenter> presenter);
 void setOfferReporter(std::shared_ptr<OfferReporter> reporter);
 std::shared_ptr<ComposerPresenter> composerPresenter();
 
+// Connects the application to the desktop's accessibility bus so that screen readers see our windows.
+// The helper starts without it (connecting costs a session-bus round trip, or a bus autolaunch where
+// there is no session bus) and does it once the owner has its "ready", or before the first window.
+// Main thread; later calls do nothing.
+void enableAccessibility();
+
 // Routes Feedback::log to the owner as {"log": line} messages, from any thread.
 void installLogForwarder();
 

@@ -1,6 +1,7 @@
 #include "LoadedComposerPresenter.h"
 
 #include "Feedback.h"
+#include "FeedbackExternalHost.h"
 
 #include <QCoreApplication>
 #include <QLibrary>
@@ -16,13 +17,15 @@ QString LoadedComposerPresenter::libraryPath() {
 ComposerPresenter* LoadedComposerPresenter::load() {
     if (loaded_ || failed_)
         return loaded_.get();
+    FeedbackExternalHost::enableAccessibility();
     // Never unloaded: windows and their QML engine stay for the life of the process.
     QLibrary library(libraryPath());
     library.setLoadHints(QLibrary::ExportExternalSymbolsHint);
     const auto factory = reinterpret_cast<Factory>(library.resolve("morvik_create_composer_presenter"));
     if (!factory) {
         failed_ = true;
-        Feedback::log(QStringLiteral("composer: cannot load %1: %2").arg(libraryPath(), library.errorString()));
+        Feedback::log(
+            QStringLiteral("composer: cannot load %1: %2").arg(libraryPath(), library.errorString()));
         return nullptr;
     }
     loaded_.reset(factory());
@@ -34,4 +37,6 @@ void LoadedComposerPresenter::present(FeedbackIntent intent, std::optional<QByte
         presenter->present(intent, std::move(snapshot));
 }
 
-bool LoadedComposerPresenter::isOpen() const { return loaded_ && loaded_->isOpen(); }
+bool LoadedComposerPresenter::isOpen() const {
+    return loaded_ && loaded_->isOpen();
+}

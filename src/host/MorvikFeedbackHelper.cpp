@@ -1,7 +1,7 @@
 #include "MorvikFeedbackHelper.h"
 
-#include "LoadedComposerPresenter.h"
 #include "FeedbackExternalHost.h"
+#include "LoadedComposerPresenter.h"
 #include "ReopenDelegate.h"
 #include "StandardDescriptors.h"
 

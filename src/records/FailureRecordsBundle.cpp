@@ -1,8 +1,8 @@
 #include "FailureRecords.h"
 
+#include "Deferred.h"
 #include "Feedback.h"
 #include "FeedbackRecords.h"
-#include "Deferred.h"
 #include "HttpSession.h"
 #include "RecordsQueue.h"
 

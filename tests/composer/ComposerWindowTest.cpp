@@ -2,19 +2,19 @@
 // keyboard, the accessibility labels, the menu item, and pictures of the form, the error banner and
 // the success screen (saved as test artifacts).
 
+#include "ComposerWindowPresenter.h"
 #include "DeliveryTimings.h"
 #include "EventLoopWait.h"
 #include "Feedback.h"
 #include "FeedbackComposerQml.h"
 #include "FeedbackComposerWindow.h"
+#include "FeedbackExternalHost.h"
 #include "FeedbackMenu.h"
 #include "FeedbackOutbox.h"
 #include "FeedbackRewardLine.h"
 #include "FeedbackRewards.h"
 #include "FeedbackView.h"
 #include "PreferenceStore.h"
-#include "ComposerWindowPresenter.h"
-#include "FeedbackExternalHost.h"
 #include "ReopenDelegate.h"
 #include "ServiceStandIn.h"
 

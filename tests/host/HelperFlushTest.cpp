@@ -12,7 +12,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool isFlushed(const QJsonObject& m) { return m.value(QStringLiteral("event")).toString() == QLatin1String("flushed"); }
+bool isFlushed(const QJsonObject& m) {
+    return m.value(QStringLiteral("event")).toString() == QLatin1String("flushed");
+}
 
 TEST(HelperFlush, PostsTheOutboxAndCountsWhatWasAccepted) {
     QTemporaryDir home;
@@ -21,7 +23,8 @@ TEST(HelperFlush, PostsTheOutboxAndCountsWhatWasAccepted) {
     const QString outbox = home.filePath(QStringLiteral("data/FeedbackOutbox"));
     FeedbackOutbox::setDirectory(outbox);
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(FeedbackOutbox::save(QStringLiteral(R"({"client_report_id":"r%1","message":"m"})").arg(i).toUtf8()));
+        ASSERT_TRUE(FeedbackOutbox::save(
+            QStringLiteral(R"({"client_report_id":"r%1","message":"m"})").arg(i).toUtf8()));
     FeedbackOutbox::setDirectory(std::nullopt);
 
     OwnerDriver owner;
@@ -37,7 +40,8 @@ TEST(HelperFlush, PostsTheOutboxAndCountsWhatWasAccepted) {
     EXPECT_EQ(owner.messages()[*first].value(QStringLiteral("sent")).toInt(-1), 0);
     EXPECT_TRUE(service.requests(QStringLiteral("/report")).isEmpty());
 
-    service.enqueue(QStringLiteral("POST"), QStringLiteral("/report"), ScriptedReply::json(500, "{}")); // the first one fails
+    service.enqueue(QStringLiteral("POST"), QStringLiteral("/report"),
+                    ScriptedReply::json(500, "{}")); // the first one fails
     owner.writeLine(R"({"config":{"appKey":"app","ingestKey":"ingest"}})");
     owner.writeLine(R"({"cmd":"flush"})");
     const auto second = owner.waitFor(isFlushed, *first + 1, 30000ms);
