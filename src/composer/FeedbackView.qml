@@ -263,7 +263,18 @@ Rectangle {
             contentWidth: width
             contentHeight: column.implicitHeight + 4 + 12
             boundsBehavior: Flickable.StopAtBounds
-            ScrollIndicator.vertical: ScrollIndicator {}
+            ScrollIndicator.vertical: ScrollIndicator {
+                active: middle.moving || middle.flashIndicator
+            }
+
+            // When the form opens taller than the window, the indicator shows for a moment so that the
+            // rows below the fold are not missed.
+            property bool flashIndicator: contentHeight > height + 1
+            Timer {
+                interval: 1500
+                running: middle.flashIndicator
+                onTriggered: middle.flashIndicator = false
+            }
 
             // Keeps the control that takes the focus in view.
             function reveal(item) {
