@@ -126,7 +126,7 @@ def main():
     env.pop("QT_QPA_PLATFORM", None)
 
     owner_program = os.path.join(args.build, "tools", "demo-owner", "morvik-demo-owner")
-    helper_program = os.path.join(args.build, "src", "host", "morvik-feedback-helper")
+    helper_program = os.path.join(args.build, "bin", "morvik-feedback-helper")
     owner = subprocess.Popen([owner_program, "--helper", helper_program, "--product", "Sketchpad"],
                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True, env=env)
     lines = Lines(owner.stdout)

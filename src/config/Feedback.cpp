@@ -1,6 +1,5 @@
 #include "Feedback.h"
 
-#include "NetworkSession.h"
 #include "PreferenceStore.h"
 
 #include <QGuiApplication>
@@ -23,7 +22,6 @@ struct State {
     bool snapshotOfferedWhenOff = false;
     std::optional<QString> composerDiagCode;
     std::optional<QString> assignedContactEmail;
-    std::shared_ptr<HttpSession> session;
     std::optional<QUrl> feedbackServiceURL;
     std::optional<QUrl> accountServiceURL;
 
@@ -197,16 +195,6 @@ std::optional<QString> composerDiagCode() {
 }
 void setComposerDiagCode(std::optional<QString> value) {
     write(&State::composerDiagCode, std::move(value));
-}
-
-std::shared_ptr<HttpSession> session() {
-    QMutexLocker lock(&stateMutex());
-    if (!state().session)
-        state().session = std::make_shared<NetworkSession>();
-    return state().session;
-}
-void setSession(std::shared_ptr<HttpSession> value) {
-    write(&State::session, std::move(value));
 }
 
 QUrl feedbackServiceURL() {

@@ -12,7 +12,6 @@
 #include <memory>
 #include <optional>
 
-class HttpSession;
 class PreferenceStore;
 
 // Process-wide settings and hooks that every subsystem reads. The main thread (or the embedding
@@ -74,10 +73,6 @@ bool capturesSnapshot();
 
 std::optional<QString> composerDiagCode();
 void setComposerDiagCode(std::optional<QString> value);
-
-// The HTTP session that every service call goes through (default: the network session).
-std::shared_ptr<HttpSession> session();
-void setSession(std::shared_ptr<HttpSession> value);
 
 // Base URLs of the feedback service and of the account service. Defaults are https; the environment
 // variables MORVIK_FEEDBACK_URL and MORVIK_ACCOUNT_URL override them, and code may set them.

@@ -4,7 +4,7 @@
 #include "Feedback.h"
 #include "FeedbackAccount.h"
 #include "FeedbackOutbox.h"
-#include "HttpSession.h"
+#include "FeedbackSession.h"
 #include "PlainEntry.h"
 #include "SystemFacts.h"
 

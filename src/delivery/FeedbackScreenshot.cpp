@@ -3,7 +3,7 @@
 #include "DeliveryTimings.h"
 #include "Feedback.h"
 #include "FeedbackReport.h"
-#include "HttpSession.h"
+#include "FeedbackSession.h"
 #include "PlainEntry.h"
 #include "ScreenshotImage.h"
 

@@ -3,9 +3,9 @@
 #include "ComposerPresenter.h"
 #include "Deferred.h"
 #include "Feedback.h"
-#include "FeedbackReport.h"
 #include "LineSplitter.h"
 #include "OfferReporter.h"
+#include "OutboxFlusher.h"
 #include "OwnerMessage.h"
 #include "ProcessFacts.h"
 #include "ReopenDelegate.h"
@@ -34,6 +34,7 @@ struct HostState {
     std::map<std::int64_t, SnapshotCompletion> waiting;
     std::shared_ptr<ComposerPresenter> presenter;
     std::shared_ptr<OfferReporter> reporter;
+    std::shared_ptr<OutboxFlusher> flusher;
 };
 
 HostState& host() {
@@ -114,7 +115,8 @@ QCoro::Task<> composeTask() {
 }
 
 QCoro::Task<> flushTask() {
-    const int sent = co_await Feedback::flushOutbox();
+    const std::shared_ptr<OutboxFlusher> flusher = host().flusher;
+    const int sent = flusher ? co_await flusher->flush() : 0;
     send(QJsonObject{{QStringLiteral("event"), QStringLiteral("flushed")}, {QStringLiteral("sent"), sent}});
 }
 
@@ -232,6 +234,10 @@ void setComposerPresenter(std::shared_ptr<ComposerPresenter> presenter) {
 }
 std::shared_ptr<ComposerPresenter> composerPresenter() {
     return host().presenter;
+}
+
+void setOutboxFlusher(std::shared_ptr<OutboxFlusher> flusher) {
+    host().flusher = std::move(flusher);
 }
 
 void setOfferReporter(std::shared_ptr<OfferReporter> reporter) {

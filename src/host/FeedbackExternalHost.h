@@ -12,6 +12,7 @@
 
 class ComposerPresenter;
 class OfferReporter;
+class OutboxFlusher;
 
 // The helper process's side of the owner line protocol: one JSON object per line on standard input
 // and output. All of its state lives on the main thread.
@@ -36,8 +37,10 @@ void requestSnapshot(std::function<void(std::optional<QByteArray>)> completion);
 // Requests a snapshot, then presents the composer with it. Returns at once.
 void compose();
 
-// Where compose and configuration lead; both do nothing until installed.
+// Where compose, flush and configuration lead; each does nothing (a flush sends nothing) until
+// installed.
 void setComposerPresenter(std::shared_ptr<ComposerPresenter> presenter);
+void setOutboxFlusher(std::shared_ptr<OutboxFlusher> flusher);
 void setOfferReporter(std::shared_ptr<OfferReporter> reporter);
 std::shared_ptr<ComposerPresenter> composerPresenter();
 

@@ -1,22 +1,18 @@
 #pragma once
 
 #include "ComposerPresenter.h"
+#include "OnDemandLibrary.h"
 
 #include <memory>
 
 // The helper's composer: the windows, Qt Quick and QML live in a library of their own that is loaded
-// the first time a composer is presented, so that start-up costs no more than a bare application's.
+// the first time a composer is presented.
 class LoadedComposerPresenter : public ComposerPresenter {
 public:
     void present(FeedbackIntent intent, std::optional<QByteArray> snapshot) override;
     bool isOpen() const override;
 
-    // The library's file: next to the helper binary.
-    static QString libraryPath();
-
 private:
-    ComposerPresenter* load();
-
+    OnDemandLibrary library_{QStringLiteral("libmorvik_host_windows.so"), "morvik_create_composer_presenter"};
     std::unique_ptr<ComposerPresenter> loaded_;
-    bool failed_ = false;
 };

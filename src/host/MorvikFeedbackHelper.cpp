@@ -2,6 +2,7 @@
 
 #include "FeedbackExternalHost.h"
 #include "LoadedComposerPresenter.h"
+#include "LoadedOutboxFlusher.h"
 #include "ReopenDelegate.h"
 #include "StandardDescriptors.h"
 
@@ -87,5 +88,6 @@ int MorvikFeedbackHelper::main(int argc, char** argv) {
     static QGuiApplication app(argc, argv);
 
     FeedbackExternalHost::setComposerPresenter(std::make_shared<LoadedComposerPresenter>());
+    FeedbackExternalHost::setOutboxFlusher(std::make_shared<LoadedOutboxFlusher>());
     FeedbackExternalHost::run();
 }

@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-class QLocalServer;
+class LocalRequestServer;
 
 namespace FeedbackExternalHost {
 
@@ -45,8 +45,7 @@ Q_SIGNALS:
     void reopened();
 
 private:
-    void acceptConnections();
-    QLocalServer* server_;
+    LocalRequestServer* server_;
 };
 
 } // namespace FeedbackExternalHost

@@ -3,7 +3,7 @@
 #include "Deferred.h"
 #include "Feedback.h"
 #include "FeedbackRecords.h"
-#include "HttpSession.h"
+#include "FeedbackSession.h"
 #include "RecordsQueue.h"
 
 #include <QJsonDocument>

@@ -3,7 +3,7 @@
 #include "Feedback.h"
 #include "FeedbackAccount.h"
 #include "FeedbackRecords.h"
-#include "HttpSession.h"
+#include "FeedbackSession.h"
 #include "RecordsQueue.h"
 #include "RecordsStoreFile.h"
 #include "ThreadInbox.h"
