@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 
@@ -17,7 +18,21 @@ namespace {
 struct Sample {
     double ms;
     double rssMiB;
+    QStringList heavy; // Qt Quick, QML or network libraries mapped while idle
 };
+
+QStringList heavyLibraries(qint64 pid) {
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    QStringList found;
+    if (!maps.open(QIODevice::ReadOnly))
+        return found;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        for (const char* name : {"libQt6Quick.so", "libQt6Qml.so", "libQt6Network.so"})
+            if (line.contains(name) && !found.contains(QLatin1String(name)))
+                found << QLatin1String(name);
+    }
+    return found;
+}
 
 Sample measure(const QString& program, bool sendConfig) {
     QProcess process;
@@ -33,9 +48,10 @@ Sample measure(const QString& program, bool sendConfig) {
     const double ms = timer.nsecsElapsed() / 1e6;
     QThread::msleep(300); // idle
     const double rss = double(ProcessFacts::residentBytes(process.processId())) / (1024.0 * 1024.0);
+    const QStringList heavy = heavyLibraries(process.processId());
     process.closeWriteChannel();
     process.waitForFinished(5000);
-    return {ms, rss};
+    return {ms, rss, heavy};
 }
 
 double median(std::vector<double> values) {
@@ -58,6 +74,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     std::vector<double> helperMs, helperRss, bareMs, bareRss;
+    QStringList helperHeavy;
     measure(helper, true); // warm the page cache for both
     measure(bare, false);
     for (int i = 0; i < rounds; ++i) {
@@ -65,6 +82,7 @@ int main(int argc, char** argv) {
         const Sample b = measure(bare, false);
         helperMs.push_back(h.ms);
         helperRss.push_back(h.rssMiB);
+        helperHeavy = h.heavy;
         bareMs.push_back(b.ms);
         bareRss.push_back(b.rssMiB);
     }
@@ -73,5 +91,7 @@ int main(int argc, char** argv) {
     std::printf("%-28s %12.1f %12.1f\n", "morvik-feedback-helper", median(helperMs), median(helperRss));
     std::printf("%-28s %11.2fx %11.2fx   (targets: 1.30x, 1.20x)\n", "ratio",
                 median(helperMs) / median(bareMs), median(helperRss) / median(bareRss));
+    std::printf("helper's Qt Quick, QML and network libraries mapped while idle: %s\n",
+                helperHeavy.isEmpty() ? "none" : qPrintable(helperHeavy.join(QStringLiteral(", "))));
     return 0;
 }
