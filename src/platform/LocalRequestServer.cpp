@@ -54,6 +54,10 @@ LocalRequestServer::LocalRequestServer(Handler handler, QObject* parent)
     , handler_(std::move(handler)) {}
 
 LocalRequestServer::~LocalRequestServer() {
+    // Connections still waiting for their line; answered ones are disabled and already closed.
+    for (QSocketNotifier* connection : findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly))
+        if (connection != notifier_ && connection->isEnabled())
+            ::close(int(connection->socket()));
     if (listenFd_ >= 0) {
         delete notifier_;
         ::close(listenFd_);

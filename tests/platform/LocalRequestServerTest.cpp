@@ -28,6 +28,21 @@ std::optional<QByteArray> askWhileServing(const QString& path, const QByteArray&
     return answer.get();
 }
 
+// A raw socket bound at the path (what a process that died leaves behind) or connected to it.
+int rawSocket(const QString& path, bool bindIt) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const auto* raw = reinterpret_cast<sockaddr*>(&address);
+    if ((bindIt ? ::bind(fd, raw, sizeof address) : ::connect(fd, raw, sizeof address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 LocalRequestServer::Handler echoUpper() {
     return [](const QByteArray& line) -> std::optional<QByteArray> {
         if (line == "refuse")
@@ -77,13 +92,9 @@ TEST(LocalRequestServer, OneServerPerPathAndLeftoversAreReplaced) {
     // An ended server removes its socket; a process that died leaves one nobody answers on.
     first.reset();
     EXPECT_FALSE(QFile::exists(path));
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
+    const int leftover = rawSocket(path, true);
+    ASSERT_GE(leftover, 0);
+    ::close(leftover);
     EXPECT_FALSE(LocalRequestServer::isAnswered(path));
     EXPECT_TRUE(second.listen(path)) << "the leftover is taken over";
     EXPECT_EQ(askWhileServing(path, "next"), QByteArray("NEXT"));
@@ -99,12 +110,8 @@ TEST(LocalRequestServer, AClientThatSaysNothingIsDroppedAndOthersAreStillServed)
     LocalRequestServer server(echoUpper());
     ASSERT_TRUE(server.listen(path));
 
-    const QByteArray name = QFile::encodeName(path);
-    const int silent = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    ASSERT_EQ(::connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const int silent = rawSocket(path, false);
+    ASSERT_GE(silent, 0);
     EXPECT_EQ(askWhileServing(path, "meanwhile"), QByteArray("MEANWHILE"));
 
     // The server closes the silent connection once it has idled too long: the client reads end of file.
