@@ -1,6 +1,7 @@
 // The owner line protocol, through the real helper binary and its pipes.
 #include "OwnerDriver.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -200,6 +201,35 @@ TEST(HelperStandardInput, DropsAnOverlongLineAndHandlesTheNext) {
     }),
               1);
     EXPECT_EQ(owner.count(OwnerDriver::isReady), 1);
+}
+
+TEST(HelperPackaging, WithoutItsOnDemandLibrariesTheHelperStillSpeaksAndSaysWhatIsMissing) {
+    // A copy of the binary alone in a folder finds its start-up libraries through its run path, but
+    // not the window and delivery libraries it loads from its own folder: a broken installation.
+    QTemporaryDir folder;
+    const QString copy = folder.filePath(QStringLiteral("morvik-feedback-helper"));
+    ASSERT_TRUE(QFile::copy(OwnerDriver::helperPath(), copy));
+    OwnerDriver owner;
+    owner.setProgram(copy);
+    owner.answerSnapshotsWith(OwnerDriver::sampleImage());
+    ASSERT_TRUE(owner.start());
+
+    owner.writeLine(R"({"cmd":"flush"})");
+    const auto flushed = owner.waitForMessage(
+        [](const QJsonObject& m) { return m.value(QStringLiteral("event")) == QStringLiteral("flushed"); });
+    ASSERT_TRUE(flushed);
+    EXPECT_EQ(flushed->value(QStringLiteral("sent")).toInt(-1), 0);
+    EXPECT_TRUE(owner.waitForLog(QStringLiteral("cannot load ") +
+                                 folder.filePath(QStringLiteral("libmorvik_host_delivery.so"))));
+
+    owner.writeLine(R"({"cmd":"compose"})");
+    EXPECT_TRUE(owner.waitForLog(QStringLiteral("cannot load ") +
+                                 folder.filePath(QStringLiteral("libmorvik_host_windows.so"))));
+
+    owner.writeLine(R"({"config":{}})");
+    EXPECT_TRUE(owner.waitForReadyCount(1));
+    owner.closeInput();
+    EXPECT_EQ(owner.waitForExit(), 0);
 }
 
 TEST(HelperCommandLine, PrintsHelpAndVersion) {

@@ -34,7 +34,7 @@ QString OwnerDriver::helperPath() {
 
 bool OwnerDriver::start(const QStringList& arguments) {
     process_.setProcessEnvironment(environment_);
-    process_.start(helperPath(), arguments);
+    process_.start(program_, arguments);
     return process_.waitForStarted(10000);
 }
 

@@ -29,6 +29,8 @@ public:
 
     // Environment for the helper; defaults to this process's environment with tracing turned on.
     QProcessEnvironment& environment() { return environment_; }
+    // Starts the helper binary under test, or the given copy of it.
+    void setProgram(const QString& path) { program_ = path; }
     bool start(const QStringList& arguments = {});
 
     void writeLine(const QByteArray& line);
@@ -78,6 +80,7 @@ private:
     bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
     QTemporaryDir runtimeDir_;
+    QString program_ = helperPath();
     QProcess process_;
     QProcessEnvironment environment_;
     QByteArray pending_;
