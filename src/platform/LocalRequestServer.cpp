@@ -30,7 +30,9 @@ int connectTo(const QString& path) {
     const auto address = addressOf(path);
     if (!address)
         return -1;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking: a Unix-domain connect then either succeeds at once or fails (EAGAIN when the
+    // server's backlog is full), so a hung server cannot hold a second launch forever.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) {
@@ -183,7 +185,7 @@ std::optional<QByteArray> LocalRequestServer::ask(const QString& path, const QBy
                 break;
             char buffer[maxLineBytes];
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR)
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
                 continue;
             if (n <= 0)
                 break;
