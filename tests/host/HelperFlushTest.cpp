@@ -12,10 +12,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool isFlushed(const QJsonObject& m) {
-    return m.value(QStringLiteral("event")).toString() == QLatin1String("flushed");
-}
-
 TEST(HelperFlush, PostsTheOutboxAndCountsWhatWasAccepted) {
     QTemporaryDir home;
     ServiceStandIn service;
@@ -35,7 +31,7 @@ TEST(HelperFlush, PostsTheOutboxAndCountsWhatWasAccepted) {
 
     // Without keys nothing is attempted.
     owner.writeLine(R"({"cmd":"flush"})");
-    const auto first = owner.waitFor(isFlushed);
+    const auto first = owner.waitFor(OwnerDriver::isFlushed);
     ASSERT_TRUE(first);
     EXPECT_EQ(owner.messages()[*first].value(QStringLiteral("sent")).toInt(-1), 0);
     EXPECT_TRUE(service.requests(QStringLiteral("/report")).isEmpty());
@@ -44,7 +40,7 @@ TEST(HelperFlush, PostsTheOutboxAndCountsWhatWasAccepted) {
                     ScriptedReply::json(500, "{}")); // the first one fails
     owner.writeLine(R"({"config":{"appKey":"app","ingestKey":"ingest"}})");
     owner.writeLine(R"({"cmd":"flush"})");
-    const auto second = owner.waitFor(isFlushed, *first + 1, 30000ms);
+    const auto second = owner.waitFor(OwnerDriver::isFlushed, *first + 1, 30000ms);
     ASSERT_TRUE(second);
     EXPECT_EQ(owner.messages()[*second].value(QStringLiteral("sent")).toInt(-1), 2);
     EXPECT_EQ(service.requests(QStringLiteral("/report")).size(), 3);

@@ -215,8 +215,7 @@ TEST(HelperPackaging, WithoutItsOnDemandLibrariesTheHelperStillSpeaksAndSaysWhat
     ASSERT_TRUE(owner.start());
 
     owner.writeLine(R"({"cmd":"flush"})");
-    const auto flushed = owner.waitForMessage(
-        [](const QJsonObject& m) { return m.value(QStringLiteral("event")) == QStringLiteral("flushed"); });
+    const auto flushed = owner.waitForMessage(OwnerDriver::isFlushed);
     ASSERT_TRUE(flushed);
     EXPECT_EQ(flushed->value(QStringLiteral("sent")).toInt(-1), 0);
     EXPECT_TRUE(owner.waitForLog(QStringLiteral("cannot load ") +

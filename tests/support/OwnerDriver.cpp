@@ -186,6 +186,10 @@ bool OwnerDriver::isReady(const QJsonObject& m) {
     return m.size() == 1 && m.value(QStringLiteral("event")).toString() == QLatin1String("ready");
 }
 
+bool OwnerDriver::isFlushed(const QJsonObject& m) {
+    return m.value(QStringLiteral("event")).toString() == QLatin1String("flushed");
+}
+
 bool OwnerDriver::isSnapshotRequest(const QJsonObject& m) {
     return m.value(QStringLiteral("want")).toString() == QLatin1String("snapshot") &&
            m.value(QStringLiteral("id")).isDouble();

@@ -74,6 +74,7 @@ public:
 
     static bool isReady(const QJsonObject& m);
     static bool isSnapshotRequest(const QJsonObject& m);
+    static bool isFlushed(const QJsonObject& m);
 
 private:
     void readOutput();
