@@ -4,6 +4,7 @@
 #include "FeedbackReport.h"
 #include "FeedbackRewards.h"
 #include "FeedbackScreenshot.h"
+#include "FeedbackSubmission.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -53,31 +54,19 @@ struct FeedbackView::Outcome {
 namespace {
 
 // The rest of a submit, after the view has taken what it sends. Runs on the main thread and
-// suspends while the upload and the report are under way.
+// suspends while the upload and the report are under way. The submission outlives a view that closes
+// meanwhile, so the attempt still settles its outbox copy.
 QCoro::Task<>
-sendReport(QPointer<FeedbackView> view, FeedbackIntent intent, QString message, QString contact,
-           std::optional<QByteArray> snapshot,
+sendReport(QPointer<FeedbackView> view, std::shared_ptr<FeedbackSubmission> submission, FeedbackIntent intent,
+           QString message, QString contact, std::optional<QByteArray> snapshot,
            std::function<void(FeedbackView*, Feedback::SendOutcome, std::optional<QString>)> apply) {
-    QString screenshotURL;
-    std::optional<QString> screenshotError;
-    if (snapshot) {
-        const Feedback::ScreenshotUploadResult upload =
-            co_await Feedback::uploadScreenshotResult(*snapshot, QStringLiteral("image/jpeg"));
-        if (const auto address = upload.address())
-            screenshotURL = *address;
-        else
-            screenshotError = upload.error()->summary();
-    }
-    const Feedback::SendOutcome outcome =
-        co_await Feedback::sendOutcome(intent, message, contact, screenshotURL, screenshotError);
-    std::optional<QString> note;
-    if (outcome.isSent() && screenshotError)
-        note = Feedback::screenshotNotAttachedNote();
+    const Feedback::DeliveryOutcome result =
+        co_await submission->deliver(intent, std::move(message), contact, std::move(snapshot));
     // The address is worth keeping even when the window closed while the report was under way.
-    if (outcome.isSent())
+    if (result.outcome.isSent())
         Feedback::rememberContact(contact);
     if (view)
-        apply(view.data(), outcome, note);
+        apply(view.data(), result.outcome, result.screenshotNote);
 }
 
 } // namespace
@@ -285,7 +274,10 @@ void FeedbackView::submit() {
     setSending(true);
     setErrorText(std::nullopt);
     std::optional<QByteArray> snapshot = attachScreenshot_ ? screenshot_ : std::nullopt;
-    sendReport(QPointer<FeedbackView>(this), intent_, message_.trimmed(), contact_.trimmed(),
+    // Every press of Send in this composer is another attempt at the same report.
+    if (!submission_)
+        submission_ = std::make_shared<FeedbackSubmission>();
+    sendReport(QPointer<FeedbackView>(this), submission_, intent_, message_.trimmed(), contact_.trimmed(),
                std::move(snapshot),
                [](FeedbackView* view, Feedback::SendOutcome outcome, std::optional<QString> note) {
                    view->applyOutcome(Outcome{std::move(outcome), std::move(note)});

@@ -12,7 +12,10 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
+
+class FeedbackSubmission;
 
 // The composer: one form on which the user picks the kind of feedback, writes a message, keeps or
 // drops the snapshot, leaves an e-mail address and sends; after the service accepts the report, the
@@ -210,6 +213,8 @@ private:
     QString contact_;
     bool sending_ = false;
     std::optional<QString> code_;
+    // The report this composer sends, created by the first press of Send and kept for every retry.
+    std::shared_ptr<FeedbackSubmission> submission_;
     std::optional<QString> errorText_;
     std::optional<QString> screenshotNote_;
     std::optional<QByteArray> screenshot_;

@@ -1,5 +1,9 @@
 #include "FeedbackOutbox.h"
 
+#include "ClaimedFile.h"
+#include "OutboxEntry.h"
+#include "PrivateFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,17 +41,27 @@ bool isDefault(const QString& dir) {
     return dir == defaultDirectory();
 }
 
-// Creates the directory 0700 (its parents with the usual permissions). The default outbox directory
-// is tightened to 0700 when an earlier program left it wider; a directory the embedding code chose is
-// left as it is, since it may be shared with other data.
+// Creates the directory and its missing parents 0700. The default outbox directory is tightened to
+// 0700 when an earlier program left it wider; a directory the embedding code chose is left as it is,
+// since it may be shared with other data.
 void prepareDirectory(const QString& dir) {
     const QFileInfo info(dir);
-    if (!info.exists()) {
-        QDir().mkpath(info.absolutePath());
-        QDir().mkdir(dir, directoryPermissions);
-    } else if (info.isDir() && isDefault(dir) && (info.permissions() & groupOrOthers)) {
+    if (!info.exists())
+        PrivateFolder::make(dir);
+    else if (info.isDir() && isDefault(dir) && (info.permissions() & groupOrOthers))
         QFile::setPermissions(dir, directoryPermissions);
-    }
+}
+
+// What an interrupted write leaves: a temporary file, or a snapshot whose report was never written
+// (or was removed first, as a delivered report is).
+void removeLeftover(const QFileInfo& entry, const QDateTime& now) {
+    const bool temporary =
+        entry.fileName().startsWith(QLatin1Char('.')) && entry.suffix() == QLatin1String("tmp");
+    const bool orphan =
+        entry.suffix() == QLatin1String("snapshot") &&
+        !QFileInfo::exists(entry.dir().filePath(entry.completeBaseName() + QStringLiteral(".json")));
+    if ((temporary || orphan) && entry.lastModified().secsTo(now) > leftoverAge.count())
+        QFile::remove(entry.filePath());
 }
 
 QString canonicalUuid() {
@@ -90,6 +104,49 @@ std::optional<QString> save(const QByteArray& body) {
     return path;
 }
 
+QString snapshotPath(const QString& reportPath) {
+    const QFileInfo info(reportPath);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".snapshot"));
+}
+
+std::optional<OutboxEntry> create(const QByteArray& body, const std::optional<QByteArray>& snapshot) {
+    const QString dir = directory();
+    const std::optional<QJsonObject> report = OutboxEntry::decode(body);
+    if (dir.isEmpty() || !report || body.size() > maxReportBytes)
+        return std::nullopt;
+    prepareDirectory(dir);
+    const QString path = QDir(dir).filePath(canonicalUuid() + QStringLiteral(".json"));
+    // A failed snapshot write still keeps the words; the caller has the picture in hand.
+    if (snapshot && snapshot->size() <= maxSnapshotBytes)
+        ClaimedFile::create(snapshotPath(path), *snapshot);
+    std::optional<ClaimedFile> file = ClaimedFile::create(path, body);
+    if (!file)
+        return std::nullopt;
+    return OutboxEntry(std::move(*file), body, *report);
+}
+
+std::variant<OutboxEntry, Refusal> claim(const QString& path) {
+    auto claimed = ClaimedFile::claim(path, maxReportBytes);
+    if (const ClaimedFile::Refusal* refusal = std::get_if<ClaimedFile::Refusal>(&claimed)) {
+        switch (*refusal) {
+        case ClaimedFile::Refusal::busy:
+            return Refusal::busy;
+        case ClaimedFile::Refusal::gone:
+            return Refusal::gone;
+        default:
+            return Refusal::unreadable;
+        }
+    }
+    ClaimedFile& file = std::get<ClaimedFile>(claimed);
+    std::optional<QByteArray> bytes = file.read(maxReportBytes);
+    if (!bytes)
+        return Refusal::unreadable;
+    std::optional<QJsonObject> report = OutboxEntry::decode(*bytes);
+    if (!report)
+        return Refusal::unreadable;
+    return OutboxEntry(std::move(file), std::move(*bytes), std::move(*report));
+}
+
 QStringList pending(const QDateTime& now) {
     const QString dir = directory();
     if (dir.isEmpty())
@@ -101,13 +158,15 @@ QStringList pending(const QDateTime& now) {
     const QFileInfoList entries = listing.entryInfoList(
         QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo& entry : entries) {
-        if (entry.suffix() != QLatin1String("json"))
+        if (entry.suffix() != QLatin1String("json")) {
+            removeLeftover(entry, now);
             continue;
+        }
         QDateTime modified = entry.lastModified();
         if (!modified.isValid())
             modified = now;
         if (modified.msecsTo(now) > std::chrono::milliseconds(maxAge).count()) {
-            QFile::remove(entry.filePath());
+            remove(entry.filePath());
             continue;
         }
         result.append(entry.filePath());
@@ -120,8 +179,10 @@ QStringList pending(const QDateTime& now) {
 }
 
 void remove(const std::optional<QString>& path) {
-    if (path)
-        QFile::remove(*path);
+    if (!path)
+        return;
+    QFile::remove(*path);
+    QFile::remove(snapshotPath(*path));
 }
 
 } // namespace FeedbackOutbox

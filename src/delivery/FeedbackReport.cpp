@@ -5,14 +5,19 @@
 #include "FeedbackAccount.h"
 #include "FeedbackOutbox.h"
 #include "FeedbackSession.h"
+#include "FeedbackSubmission.h"
+#include "OutboxEntry.h"
 #include "PlainEntry.h"
 #include "SystemFacts.h"
 
+#include <QCoroFuture>
 #include <QFile>
+#include <QFuture>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QMutex>
+#include <QPromise>
 #include <QTextBoundaryFinder>
 #include <QUuid>
 
@@ -31,16 +36,6 @@ QMutex& recorderMutex() {
 SubmissionRecorder& recorder() {
     static SubmissionRecorder r;
     return r;
-}
-
-void recordSubmission(const QDateTime& when) {
-    SubmissionRecorder copy;
-    {
-        QMutexLocker lock(&recorderMutex());
-        copy = recorder();
-    }
-    if (copy)
-        copy(when);
 }
 
 // What the platform's JSON writer can represent: null, booleans, integers, finite numbers, text, and
@@ -145,6 +140,47 @@ std::optional<QString> codeOf(const SendOutcome& outcome) {
     return outcome.code();
 }
 
+struct FlushTurn {
+    QMutex mutex;
+    QFuture<void> last;
+};
+
+FlushTurn& flushTurn() {
+    static FlushTurn turn;
+    return turn;
+}
+
+// One pass over the outbox; each stored report is claimed before it is posted, so a report that
+// another flush or a send is posting is never posted twice.
+QCoro::Task<int> flushOnce() {
+    int accepted = 0;
+    for (const QString& path : FeedbackOutbox::pending(QDateTime::currentDateTimeUtc())) {
+        auto claimed = FeedbackOutbox::claim(path);
+        if (const FeedbackOutbox::Refusal* refusal = std::get_if<FeedbackOutbox::Refusal>(&claimed)) {
+            if (*refusal == FeedbackOutbox::Refusal::unreadable)
+                FeedbackOutbox::remove(path);
+            continue;
+        }
+        OutboxEntry& entry = std::get<OutboxEntry>(claimed);
+        // The outbox folder is shared by every application of the user; each sends its own.
+        if (entry.appKey() != appKey())
+            continue;
+        if (entry.hasSnapshot()) {
+            const std::optional<ScreenshotUploadError> error =
+                co_await FeedbackSubmission::uploadWaitingSnapshot(entry);
+            if (error && FeedbackSubmission::waitsForLater(*error))
+                continue;
+        }
+        // Stored reports are re-posted without an account token.
+        const SendOutcome outcome = co_await postOutcome(entry.bytes(), std::nullopt);
+        if (outcome.isSent()) {
+            std::move(entry).remove();
+            ++accepted;
+        }
+    }
+    co_return accepted;
+}
+
 } // namespace
 
 QUrl reportEndpoint() {
@@ -236,19 +272,9 @@ void post(QByteArray body, std::optional<QString> token, std::function<void(std:
 
 QCoro::Task<SendOutcome> sendOutcome(FeedbackIntent intent, QString message, QString contact,
                                      QString screenshotURL, std::optional<QString> screenshotError) {
-    if (appKey().isEmpty() || ingestKey().isEmpty())
-        co_return SendOutcome::failed();
-    const QByteArray body =
-        QJsonDocument(reportPayload(intent, message, contact, screenshotURL, screenshotError))
-            .toJson(QJsonDocument::Compact);
-    const std::optional<QString> stored = FeedbackOutbox::save(body);
-    const std::optional<QString> token = co_await currentAccountToken();
-    const SendOutcome outcome = co_await postOutcome(body, token);
-    if (outcome.isSent()) {
-        FeedbackOutbox::remove(stored);
-        recordSubmission(QDateTime::currentDateTimeUtc());
-    }
-    co_return outcome;
+    FeedbackSubmission submission;
+    co_return co_await submission.send(intent, std::move(message), std::move(contact),
+                                       std::move(screenshotURL), std::move(screenshotError));
 }
 
 void sendOutcome(FeedbackIntent intent, QString message, QString contact, QString screenshotURL,
@@ -275,27 +301,33 @@ void send(FeedbackIntent intent, QString message, QString contact, QString scree
 QCoro::Task<int> flushOutbox() {
     if (appKey().isEmpty() || ingestKey().isEmpty())
         co_return 0;
-    int accepted = 0;
-    for (const QString& path : FeedbackOutbox::pending(QDateTime::currentDateTimeUtc())) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            FeedbackOutbox::remove(path);
-            continue;
-        }
-        QByteArray body = file.readAll();
-        file.close();
-        // Stored reports are re-posted without an account token.
-        const SendOutcome outcome = co_await postOutcome(std::move(body), std::nullopt);
-        if (outcome.isSent()) {
-            FeedbackOutbox::remove(path);
-            ++accepted;
-        }
+    // One flush at a time in this process: each waits for the one before it.
+    QPromise<void> turn;
+    turn.start();
+    QFuture<void> previous;
+    {
+        QMutexLocker lock(&flushTurn().mutex);
+        previous = std::exchange(flushTurn().last, turn.future());
     }
+    if (previous.isValid() && !previous.isFinished())
+        co_await previous;
+    const int accepted = co_await flushOnce();
+    turn.finish();
     co_return accepted;
 }
 
 void flushOutbox(std::function<void(int)> done) {
     PlainEntry::run(flushOutbox(), std::move(done));
+}
+
+void recordSubmission(const QDateTime& acceptedAt) {
+    SubmissionRecorder copy;
+    {
+        QMutexLocker lock(&recorderMutex());
+        copy = recorder();
+    }
+    if (copy)
+        copy(acceptedAt);
 }
 
 void setSubmissionRecorder(SubmissionRecorder value) {

@@ -59,8 +59,11 @@ void postOutcome(QByteArray body, std::optional<QString> token, std::function<vo
 QCoro::Task<std::optional<QString>> post(QByteArray body, std::optional<QString> token);
 void post(QByteArray body, std::optional<QString> token, std::function<void(std::optional<QString>)> done);
 
-// Posts every stored report once, one after the other, without an account token; accepted ones leave
-// the outbox. The number accepted in this call; 0 without touching the outbox while appKey or
+// Posts every stored report of this application (its app_key) once, one after the other, without an
+// account token; accepted ones leave the outbox, and a snapshot waiting beside a report is uploaded
+// first. Reports of other applications wait for their own application; reports that another flush or
+// send holds are left to it; entries that are no report are removed. Flushes of one process run one
+// after the other. The number accepted in this call; 0 without touching the outbox while appKey or
 // ingestKey is empty.
 QCoro::Task<int> flushOutbox();
 void flushOutbox(std::function<void(int)> done);
@@ -69,5 +72,7 @@ void flushOutbox(std::function<void(int)> done);
 // installs it). Called on the thread that completed the post.
 using SubmissionRecorder = std::function<void(const QDateTime& acceptedAt)>;
 void setSubmissionRecorder(SubmissionRecorder recorder);
+// Tells the installed recorder that a report was accepted.
+void recordSubmission(const QDateTime& acceptedAt);
 
 } // namespace Feedback

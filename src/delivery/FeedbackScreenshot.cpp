@@ -4,6 +4,7 @@
 #include "Feedback.h"
 #include "FeedbackReport.h"
 #include "FeedbackSession.h"
+#include "FeedbackSubmission.h"
 #include "PlainEntry.h"
 #include "ScreenshotImage.h"
 
@@ -204,23 +205,9 @@ void uploadScreenshot(QByteArray bytes, QString contentType,
 
 QCoro::Task<DeliveryOutcome> deliverOutcome(FeedbackIntent intent, QString message, QString contact,
                                             std::optional<QByteArray> screenshot) {
-    QString address;
-    std::optional<QString> uploadError;
-    // An empty snapshot carries nothing to show; it is treated as no snapshot.
-    const bool hasSnapshot = screenshot && !screenshot->isEmpty();
-    if (hasSnapshot) {
-        const ScreenshotUploadResult upload = co_await uploadScreenshotResult(*screenshot, jpegType);
-        if (const auto uploaded = upload.address())
-            address = *uploaded;
-        else
-            uploadError = upload.error()->summary();
-    }
-    const SendOutcome outcome =
-        co_await sendOutcome(intent, std::move(message), std::move(contact), address, uploadError);
-    std::optional<QString> note;
-    if (outcome.isSent() && uploadError)
-        note = screenshotNotAttachedNote();
-    co_return DeliveryOutcome{outcome, note};
+    FeedbackSubmission submission;
+    co_return co_await submission.deliver(intent, std::move(message), std::move(contact),
+                                          std::move(screenshot));
 }
 
 void deliverOutcome(FeedbackIntent intent, QString message, QString contact,
