@@ -241,6 +241,48 @@ TEST_F(ComposerEndToEnd, ServiceDownShowsTheBannerAndKeepsTheReport) {
     EXPECT_TRUE(waitUntil([&] { return ownerIsActive(); }));
 }
 
+// The owner quits while the snapshot is still going up: the report was on disk, with its snapshot,
+// before anything went on the network, and the next helper's flush delivers both.
+TEST_F(ComposerEndToEnd, OwnerQuittingDuringTheUploadLosesNothing) {
+    standIn->setReply(QStringLiteral("POST"), QStringLiteral("/screenshot"),
+                      ScriptedReply::delayed(20s, 200, R"({"id":"never"})"));
+    ASSERT_NO_FATAL_FAILURE(startHelper(standIn->baseUrl()));
+    const QString window = compose();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return helperIsActive(); }));
+    type(QStringLiteral("Crop tool forgets its ratio"));
+    key(QStringLiteral("ctrl+Return"));
+    ASSERT_TRUE(standIn->waitForRequests(QStringLiteral("/screenshot"), 1, 10s));
+    helper.closeInput();
+    ASSERT_EQ(helper.waitForExit(), 0);
+    EXPECT_TRUE(standIn->requests(QStringLiteral("/report")).isEmpty());
+    const QDir stored(home.filePath(QStringLiteral("data/FeedbackOutbox")));
+    ASSERT_EQ(stored.entryList(QDir::Files).size(), 2)
+        << stored.entryList(QDir::Files).join(' ').toStdString();
+
+    standIn->clearReplies();
+    OwnerDriver next;
+    next.environment() = helper.environment();
+    ASSERT_TRUE(next.start());
+    next.writeLine(R"({"config":{"appKey":"app-e2e","ingestKey":"ingest-e2e"}})");
+    next.writeLine(R"({"cmd":"flush"})");
+    const auto flushed = next.waitForMessage(OwnerDriver::isFlushed, 30s);
+    ASSERT_TRUE(flushed);
+    EXPECT_EQ(flushed->value(QStringLiteral("sent")).toInt(), 1);
+    const auto reports = standIn->requests(QStringLiteral("/report"));
+    ASSERT_EQ(reports.size(), 1);
+    const QJsonObject report = QJsonDocument::fromJson(reports.first().body).object();
+    EXPECT_EQ(report.value(QStringLiteral("message")).toString(),
+              QStringLiteral("Crop tool forgets its ratio"));
+    const QString prefix = standIn->url(QStringLiteral("/screenshot/")).toString();
+    const QString address = report.value(QStringLiteral("screenshot_url")).toString();
+    ASSERT_TRUE(address.startsWith(prefix)) << address.toStdString();
+    EXPECT_TRUE(standIn->inbox().screenshot(address.mid(prefix.size())).has_value());
+    EXPECT_TRUE(stored.entryList(QDir::Files).isEmpty());
+    next.closeInput();
+    EXPECT_EQ(next.waitForExit(), 0);
+}
+
 TEST_F(ComposerEndToEnd, ComposeAgainAndReopenBringTheOneWindowForward) {
     ASSERT_NO_FATAL_FAILURE(startHelper(standIn->baseUrl()));
     const QString window = compose();
