@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
 
@@ -18,7 +17,6 @@ namespace FeedbackOutbox {
 namespace {
 
 constexpr QFile::Permissions directoryPermissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-constexpr QFile::Permissions filePermissions = QFile::ReadOwner | QFile::WriteOwner;
 constexpr QFile::Permissions groupOrOthers = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                              QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
 
@@ -90,16 +88,8 @@ std::optional<QString> save(const QByteArray& body) {
         return std::nullopt;
     prepareDirectory(dir);
     const QString path = QDir(dir).filePath(canonicalUuid() + QStringLiteral(".json"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return std::nullopt;
-    // The temporary file gets its final permissions before any byte is written into it.
-    if (!file.setPermissions(filePermissions) || file.write(body) != body.size()) {
-        file.cancelWriting();
-        file.commit();
-        return std::nullopt;
-    }
-    if (!file.commit())
+    // Written like every entry: 0600 from the start, on disk before it appears. The claim is let go.
+    if (!ClaimedFile::create(path, body))
         return std::nullopt;
     return path;
 }

@@ -1,4 +1,5 @@
 #include "DeliveryFixture.h"
+#include "OutboxEntry.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -67,6 +68,20 @@ TEST_F(OutboxTest, DefaultDirectoryLeftWiderIsTightened) {
     EXPECT_EQ(mode(dir), 0700);
     EXPECT_EQ(mode(*path), 0600);
     FeedbackOutbox::remove(path);
+}
+
+TEST_F(OutboxTest, EverythingIsPrivateWhateverTheUmask) {
+    const mode_t previous = ::umask(0);
+    FeedbackOutbox::setDirectory(tempPath(QStringLiteral("data/deeper/FeedbackOutbox")));
+    const auto saved = FeedbackOutbox::save(R"({"app_key":"a","client_report_id":"1"})");
+    const auto entry =
+        FeedbackOutbox::create(R"({"app_key":"a","client_report_id":"2"})", QByteArray("picture"));
+    ::umask(previous);
+    ASSERT_TRUE(saved && entry);
+    for (const char* folder : {"data", "data/deeper", "data/deeper/FeedbackOutbox"})
+        EXPECT_EQ(mode(tempPath(QString::fromLatin1(folder))), 0700) << folder;
+    for (const QString& file : {*saved, entry->path(), entry->snapshotPath()})
+        EXPECT_EQ(mode(file), 0600) << file.toStdString();
 }
 
 TEST_F(OutboxTest, SaveFailsWhenTheDirectoryCannotBeMade) {
