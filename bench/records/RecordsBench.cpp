@@ -161,6 +161,29 @@ int main(int argc, char** argv) {
     complete &=
         runBurst({"one failure past the count cap", 4, 3000,
                   [](int, int) { Feedback::failed(FleetFeature::sync, QStringLiteral("E1")); }, 1, 10000});
+    // One save as the records queue makes it: take the store lock, read the file again, apply this
+    // process's unsaved changes on top, write the file atomically, let the lock go.
+    {
+        FailureRecords::resetForTests();
+        std::vector<double> saves;
+        for (int i = 0; i < 300; ++i) {
+            Feedback::failed(FleetFeatures::allCases[i % 16], codes[i % 3]);
+            const auto start = Clock::now();
+            FailureRecords::flush();
+            saves.push_back(nanoseconds(Clock::now() - start) / 1e3);
+        }
+        std::printf("\nOne save under the store lock (lock, read, merge, atomic write; 48 entries):\n");
+        std::printf("  median %.0f us   p90 %.0f us   p99 %.0f us\n", median(saves), percentile(saves, 0.90),
+                    percentile(saves, 0.99));
+        std::vector<double> reads;
+        for (int i = 0; i < 300; ++i) {
+            const auto start = Clock::now();
+            FailureRecords::snapshot();
+            reads.push_back(nanoseconds(Clock::now() - start) / 1e3);
+        }
+        std::printf("  snapshot (reads the file again, no lock): median %.0f us   p90 %.0f us\n",
+                    median(reads), percentile(reads, 0.90));
+    }
     std::printf("\n%s\n", complete ? "No recording lost." : "RECORDINGS LOST");
     return complete ? 0 : 1;
 }

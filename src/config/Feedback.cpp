@@ -143,11 +143,18 @@ QString appVersionText() {
 }
 
 QString applicationIdentifier() {
-    const QString desktop = QGuiApplication::desktopFileName();
-    if (!desktop.isEmpty())
-        return desktop;
-    const QString key = appKey();
-    return key.isEmpty() ? QStringLiteral("app") : key;
+    QString identifier = QGuiApplication::desktopFileName();
+    if (identifier.isEmpty())
+        identifier = appKey();
+    // Before the application has a key: its name, the executable's unless the application set
+    // another, so that unrelated applications do not share one folder.
+    if (identifier.isEmpty())
+        identifier = QCoreApplication::applicationName();
+    // One folder name: no separators, never "." or "..".
+    identifier.replace(u'/', u'_').replace(u'\\', u'_').remove(QChar(u'\0'));
+    if (identifier.isEmpty() || identifier == QLatin1String(".") || identifier == QLatin1String(".."))
+        return QStringLiteral("app");
+    return identifier;
 }
 
 std::optional<QColor> accentColor() {

@@ -52,7 +52,9 @@ void setBuild(const QString& value);
 QString appVersionText();
 
 // The identifier that names this application's own files and folders: the desktop file name when the
-// application set one, else the application key, else "app".
+// application set one, else the application key, else the application name (the executable's unless
+// the application set another), as one folder name ("/" and the backslash become "_"); "app" only when none
+// of them gives a name.
 QString applicationIdentifier();
 
 // Absent means: use the platform's accent colour.

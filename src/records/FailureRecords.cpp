@@ -216,7 +216,11 @@ void start(Time now) {
 }
 
 State snapshot() {
-    return RecordsQueue::shared().sync([] { return unshared(RecordsEngine::onQueue().load()); });
+    return RecordsQueue::shared().sync([] { return unshared(RecordsEngine::onQueue().refresh()); });
+}
+
+bool flush() {
+    return RecordsQueue::shared().sync([] { return RecordsEngine::onQueue().save(); });
 }
 
 void resetForTests() {

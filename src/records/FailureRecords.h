@@ -59,7 +59,9 @@ void setClock(NowFunction clock);
 
 // --- Store file ------------------------------------------------------------------------------------
 // The XDG data directory, the application identifier, "DovarureVuz", "records.json"; nothing when
-// there is no data directory.
+// there is no data directory. Processes of one application share the file: every change is merged
+// into it under a file lock beside it ("records.json.lock"), and one process at a time uploads from it
+// ("records.json.upload.lock").
 std::optional<QString> defaultStoreURL();
 // Where the store file lives; computed from defaultStoreURL() on first use. Absent: memory only.
 std::optional<QString> storeURL();
@@ -88,8 +90,14 @@ void step(JourneyStep step, const std::optional<QString>& feature = std::nullopt
 // The start of a run: stamps "opened" the first time ever and schedules an upload after startDelay().
 void start(Time now = FailureRecords::now());
 
-// The current state, loaded on the queue. Blocks; must not be called from the records queue.
+// The current state, loaded on the queue: the store file as it is now (other processes of the
+// application may share it) with this process's unsaved changes on top. Blocks; must not be called
+// from the records queue.
 State snapshot();
+// Merges what this process recorded and has not saved yet into the store file now (recordings are
+// otherwise saved soon after they were made). True when the file holds them, or when the records live
+// in memory only. Blocks; must not be called from the records queue.
+bool flush();
 // Forgets the in-memory state and this run's upload and bundle flags (the file stays), and cancels a
 // scheduled upload. Blocks; must not be called from the records queue.
 void resetForTests();

@@ -35,6 +35,10 @@ QCoro::Task<std::optional<QString>> bundleFromUploader(Feedback::DiagnosticsUplo
 }
 
 QCoro::Task<std::optional<QString>> bundleFromService(QString reason, QList<Entry> events) {
+    // The bundle carries the application's key and the device facts: only over https, or over http to
+    // this machine's loopback, as every request that carries a key or a token. Otherwise no bundle.
+    if (!HttpSession::maySendSecrets(diagnosticsEndpoint()))
+        co_return std::nullopt;
     QMap<QString, qint64> counts;
     if (const Feedback::RecordCounts hook = Feedback::recordCounts())
         counts = hook();

@@ -31,6 +31,14 @@ struct State {
     // anywhere, or any value has the wrong JSON type.
     static std::optional<State> fromJson(const QJsonObject& object);
     static std::optional<State> decode(const QByteArray& bytes);
+
+    // The state with every value held to what recording could have stored, for a state read from
+    // disk, which any program may have written: counts within 1 to 10000 (as recording takes them),
+    // identifiers and codes cleaned as on the way in, entries and stamps whose time stamp is not a
+    // time left out, journey names other than the four steps left out, "journeySent" sorted and
+    // distinct, an "uploadID" that is not a UUID dropped, a "sentDay" that is not a date emptied,
+    // "sentToday" within 0 to the daily limit. A state this system wrote comes back unchanged.
+    State checked() const;
 };
 
 } // namespace FailureRecords

@@ -231,6 +231,30 @@ TEST_F(DiagnosticsBundleTest, ServiceRequestCarriesTheBundleDocument) {
     EXPECT_FALSE(body.contains(QStringLiteral("bundle_id")));
 }
 
+TEST_F(DiagnosticsBundleTest, BundleGoesOnlyToHttpsOrLoopback) {
+    // The bundle carries the application's key and the device facts: never in clear text to another
+    // machine. (The address is a documentation address; nothing is sent to it.)
+    Feedback::setAppKey(QStringLiteral("app-key-1"));
+    Feedback::setFeedbackServiceURL(QUrl(QStringLiteral("http://192.0.2.1:8080")));
+    EXPECT_EQ(QCoro::waitFor(FailureRecords::diagnosticsBundle(QStringLiteral("failure:sync"), someEvents)),
+              std::nullopt);
+
+    // The batch still goes to the (loopback) account service, without "bundle_id".
+    FailureRecords::record(QStringLiteral("action_failed"), QStringLiteral("sync"), std::nullopt, 1,
+                           QStringLiteral("E1"));
+    EXPECT_TRUE(upload());
+    ASSERT_EQ(batches().size(), 1);
+    EXPECT_FALSE(batches().first().contains(QStringLiteral("bundle_id")));
+    EXPECT_TRUE(FailureRecords::sessionBundleTried());
+    EXPECT_TRUE(service_->requests(diagnostics).isEmpty());
+
+    // Over http to this machine's loopback it is sent.
+    Feedback::setFeedbackServiceURL(service_->baseUrl());
+    EXPECT_TRUE(
+        QCoro::waitFor(FailureRecords::diagnosticsBundle(QStringLiteral("failure:sync"), someEvents)));
+    EXPECT_EQ(service_->requests(diagnostics).size(), 1);
+}
+
 TEST_F(DiagnosticsBundleTest, JourneyOnlyBatchMakesNoBundle) {
     Feedback::tried(FleetFeature::sync);
     EXPECT_TRUE(upload());

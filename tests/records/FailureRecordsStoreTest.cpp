@@ -351,8 +351,19 @@ TEST_F(FailureStoreTest, DefaultStoreLocationFollowsTheApplicationIdentifier) {
     const auto expected = [&](const char* name) {
         return dir_.filePath(QString::fromLatin1(name) + QStringLiteral("/DovarureVuz/records.json"));
     };
+    // Before a key is set: the application's name, by default its executable's, so that unrelated
+    // applications do not share one file.
     Feedback::setAppKey(QString());
+    ASSERT_EQ(QCoreApplication::applicationName(), QStringLiteral("records_store_test"));
+    EXPECT_EQ(FailureRecords::defaultStoreURL(), expected("records_store_test"));
+    QCoreApplication::setApplicationName(QStringLiteral("Other Editor"));
+    EXPECT_EQ(FailureRecords::defaultStoreURL(), expected("Other Editor"));
+    QCoreApplication::setApplicationName(QStringLiteral("../up"));
+    EXPECT_EQ(FailureRecords::defaultStoreURL(), expected(".._up")) << "one folder name, never a path";
+    QCoreApplication::setApplicationName(QStringLiteral(".."));
     EXPECT_EQ(FailureRecords::defaultStoreURL(), expected("app"));
+    QCoreApplication::setApplicationName(QString());
+    EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("records_store_test"));
     Feedback::setAppKey(QStringLiteral("k1"));
     EXPECT_EQ(FailureRecords::defaultStoreURL(), expected("k1"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Editor"));

@@ -15,6 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using FailureRecords::Entry;
 using FailureRecords::State;
 using namespace RecordsTest;
@@ -351,6 +355,25 @@ TEST_F(RecordsUploadTest, TokensGoOnlyToHttpsOrLoopback) {
     EXPECT_TRUE(log_.contains(
         QStringLiteral("records: account service is neither https nor loopback, nothing sent")));
     EXPECT_EQ(FailureRecords::snapshot().uploadID, std::nullopt);
+}
+
+TEST_F(RecordsUploadTest, AnotherProcessesUploadDropsThisTrigger) {
+    // Another process of the application is uploading from the same store file: it holds the upload
+    // lock beside the file. This process's trigger is dropped, as its own second trigger would be.
+    recordFailure(QStringLiteral("sync"));
+    ASSERT_TRUE(FailureRecords::flush());
+    const int fd = ::open(QFile::encodeName(storePath_ + QStringLiteral(".upload.lock")).constData(),
+                          O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(upload());
+    EXPECT_TRUE(service_->requests(struggle).isEmpty());
+    EXPECT_EQ(FailureRecords::snapshot().uploadID, std::nullopt) << "no batch was prepared";
+
+    // When that process ends (or lets go), the next trigger sends.
+    ::close(fd);
+    EXPECT_TRUE(upload());
+    EXPECT_EQ(batches().size(), 1);
 }
 
 TEST_F(RecordsUploadTest, PlainEntryPointReportsOnTheQueue) {
