@@ -149,6 +149,21 @@ TEST_F(UploadTest, KeyNeverGoesToAPlainHttpAddressOfAnotherMachine) {
     EXPECT_TRUE(service.requests().isEmpty());
 }
 
+TEST_F(UploadTest, AppKeyWithAControlCharacterIsNeverSentNorRetried) {
+    QStringList lines;
+    Feedback::setLogHandler([&lines](const QString& line) { lines.append(line); });
+    Feedback::setAppKey(QStringLiteral("notes-app\r\nX-Injected: yes"));
+    const ScreenshotUploadResult result = await(Feedback::uploadScreenshotResult(smallJpeg(), "image/jpeg"));
+    Feedback::setLogHandler({});
+    ASSERT_TRUE(result.error());
+    EXPECT_EQ(result.error()->kind(), ScreenshotUploadError::Kind::transport);
+    EXPECT_FALSE(result.error()->retryable());
+    EXPECT_FALSE(result.error()->summary().contains(QStringLiteral("notes-app")));
+    EXPECT_TRUE(service.requests().isEmpty());
+    EXPECT_EQ(lines, QStringList{QStringLiteral(
+                         "feedback: snapshot not sent: the X-App header holds a control character")});
+}
+
 TEST_F(UploadTest, BrokenAnswerIsATransportErrorAndRetried) {
     service.enqueue("POST", "/screenshot", ScriptedReply::cut(2, 200, R"({"id":"abc"})"));
     service.enqueue("POST", "/screenshot", ScriptedReply::cut(2, 200, R"({"id":"abc"})"));
