@@ -74,8 +74,9 @@ TEST_P(ReportMatrixTest, StatusDecidesOutcomeAndOutbox) {
     const SendOutcome outcome = await(Feedback::sendOutcome(FeedbackIntent::bug, QStringLiteral("It broke")));
     EXPECT_EQ(outcome, row.outcome);
     EXPECT_EQ(outboxFiles().size(), outcome.isSent() ? 0 : 1);
-    if (row.exchange.fault() == Fault::none)
+    if (row.exchange.fault() == Fault::none) {
         EXPECT_EQ(service.requests("/report").size(), 1);
+    }
     EXPECT_EQ(verdictOf(HttpClassification::report(), row.exchange, withPath(base, "/report"), "POST"),
               row.verdict);
 }
@@ -129,14 +130,16 @@ TEST_P(SnapshotMatrixTest, StatusDecidesResultAndTheOneRetry) {
         << (result.error() ? result.error()->summary().toStdString() : "");
     if (const std::optional<ScreenshotUploadError> error = result.error()) {
         EXPECT_EQ(error->kind(), *row.error);
-        if (row.exchange.fault() == Fault::none)
+        if (row.exchange.fault() == Fault::none) {
             EXPECT_EQ(*error, ScreenshotUploadError::http(row.exchange.status()));
+        }
         EXPECT_EQ(error->verdict(), row.verdict);
         // What the error says about retrying is what the upload did.
         EXPECT_EQ(error->retryable(), row.attempts == 2);
     }
-    if (row.exchange.fault() != Fault::refusedConnection)
+    if (row.exchange.fault() != Fault::refusedConnection) {
         EXPECT_EQ(service.requests("/screenshot").size(), row.attempts);
+    }
     EXPECT_EQ(verdictOf(HttpClassification::snapshot(), row.exchange, withPath(base, "/screenshot"), "POST"),
               row.verdict);
 }
@@ -194,8 +197,9 @@ TEST_P(RewardsMatrixTest, OnlyAnExact200IsStored) {
     EXPECT_EQ(PreferenceStore::standard().value(Feedback::rewardsCacheKey()).toByteArray(),
               row.stored ? rewardsBody : QByteArray());
     EXPECT_EQ(Feedback::rewards().base_usd, row.stored ? 25 : Feedback::Rewards::builtin().base_usd);
-    if (row.exchange.fault() == Fault::none)
+    if (row.exchange.fault() == Fault::none) {
         EXPECT_EQ(service.requests("/rewards").size(), 1) << "no retry";
+    }
     EXPECT_EQ(verdictOf(HttpClassification::rewards(), row.exchange, withPath(base, "/rewards"), "GET"),
               row.verdict);
 }

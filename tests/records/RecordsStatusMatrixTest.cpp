@@ -95,12 +95,14 @@ TEST_P(RecordsMatrixTest, StatusDecidesWhatSettles) {
     }
     EXPECT_EQ(storedState(), after);
     const QString line = QString::fromUtf8(row.logLine);
-    if (line.isEmpty())
+    if (line.isEmpty()) {
         EXPECT_TRUE(log_.lines().isEmpty()) << log_.lines().join(u'|').toStdString();
-    else
+    } else {
         EXPECT_TRUE(log_.waitFor(line)) << log_.lines().join(u'|').toStdString();
-    if (row.exchange.fault() != Fault::refusedConnection)
+    }
+    if (row.exchange.fault() != Fault::refusedConnection) {
         EXPECT_EQ(service_->requests(struggle).size(), 1) << "no immediate retry";
+    }
     EXPECT_EQ(verdictOf(HttpClassification::records(), row.exchange, withPath(base, struggle)), row.verdict);
 }
 
@@ -154,8 +156,9 @@ TEST_P(DiagnosticsMatrixTest, OnlyA2xxGivesTheRunItsBundle) {
                                                   std::nullopt, 2, QStringLiteral("E1")}};
     EXPECT_EQ(QCoro::waitFor(FailureRecords::diagnosticsBundle(QStringLiteral("failure:sync"), events)),
               row.code);
-    if (row.exchange.fault() != Fault::refusedConnection)
+    if (row.exchange.fault() != Fault::refusedConnection) {
         EXPECT_EQ(service_->requests(diagnostics).size(), 1) << "never retried";
+    }
     EXPECT_EQ(verdictOf(HttpClassification::diagnostics(), row.exchange, withPath(base, diagnostics)),
               row.verdict);
 }
