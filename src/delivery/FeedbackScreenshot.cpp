@@ -156,7 +156,7 @@ QCoro::Task<ScreenshotUploadResult> uploadScreenshotResult(QByteArray bytes, QSt
     // The application key never travels in clear text to another machine; no retry can change that.
     if (!HttpSession::maySendSecrets(screenshotEndpoint()))
         co_return ScreenshotUploadResult::failure(
-            ScreenshotUploadError::transport(QStringLiteral("the feedback service address is not https")));
+            ScreenshotUploadError::notSendable(QStringLiteral("the feedback service address is not https")));
 
     const std::optional<QByteArray> prepared =
         co_await preparedInBackground(bytes, std::nullopt, std::nullopt);

@@ -108,8 +108,9 @@ std::optional<QUrl> NetworkSession::redirectTarget(const HttpRequest& request, c
     const bool turnsIntoGet = status == 301 || status == 302 || status == 303;
     if (!keepsRequest && !(turnsIntoGet && request.method == "GET"))
         return std::nullopt;
-    const QUrl location = QUrl::fromEncoded(answer.header("Location"), QUrl::StrictMode);
-    if (!location.isValid() || answer.header("Location").isEmpty())
+    const QByteArray header = answer.header("Location");
+    const QUrl location = QUrl::fromEncoded(header, QUrl::StrictMode);
+    if (header.isEmpty() || !location.isValid())
         return std::nullopt;
     const QUrl target = from.resolved(location);
     // Keys and tokens go only where the caller sent them: the same scheme, host and port.

@@ -146,6 +146,7 @@ TEST_F(UploadTest, KeyNeverGoesToAPlainHttpAddressOfAnotherMachine) {
     const ScreenshotUploadResult result = await(Feedback::uploadScreenshotResult(smallJpeg(), "image/jpeg"));
     ASSERT_TRUE(result.error());
     EXPECT_EQ(result.error()->kind(), ScreenshotUploadError::Kind::transport);
+    EXPECT_FALSE(result.error()->retryable()) << "no retry can change the address, and none is made";
     EXPECT_TRUE(service.requests().isEmpty());
 }
 
