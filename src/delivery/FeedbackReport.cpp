@@ -6,6 +6,7 @@
 #include "FeedbackOutbox.h"
 #include "FeedbackSession.h"
 #include "FeedbackSubmission.h"
+#include "HttpClassification.h"
 #include "OutboxEntry.h"
 #include "PlainEntry.h"
 #include "SystemFacts.h"
@@ -112,13 +113,22 @@ QString trimmedText(const QJsonObject& object, const QString& key) {
 }
 
 SendOutcome classify(const HttpResult& result) {
-    if (!result.ok())
-        return SendOutcome::failed();
-    const int status = *result.status;
-    const QJsonDocument document = QJsonDocument::fromJson(result.body);
-    const std::optional<QJsonObject> object =
-        document.isObject() ? std::optional<QJsonObject>(document.object()) : std::nullopt;
-    if (status == 403) {
+    const std::optional<QJsonObject> object = [&]() -> std::optional<QJsonObject> {
+        const QJsonDocument document = QJsonDocument::fromJson(result.body);
+        return document.isObject() ? std::optional<QJsonObject>(document.object()) : std::nullopt;
+    }();
+    switch (HttpClassification::report().verdict(result)) {
+    case HttpVerdict::accepted: {
+        const QJsonValue code = object ? object->value(QStringLiteral("code")) : QJsonValue();
+        return code.isString() ? SendOutcome::sent(code.toString()) : SendOutcome::failed();
+    }
+    case HttpVerdict::refused: {
+        if (!result.ok()) {
+            // The session would not send the report: a key or token holds a control character. The
+            // line names the header, never the value.
+            Feedback::log(QStringLiteral("feedback: report not sent: ") + result.failureText);
+            return SendOutcome::failed();
+        }
         const QJsonValue refusal = object ? object->value(QStringLiteral("refusal")) : QJsonValue();
         if (!refusal.isString() || refusal.toString().isEmpty())
             return SendOutcome::failed();
@@ -129,9 +139,9 @@ SendOutcome classify(const HttpResult& result) {
             return SendOutcome::failed();
         return SendOutcome::refused(firstGraphemes(reply, maxRefusalCharacters));
     }
-    if (status >= 200 && status <= 299) {
-        const QJsonValue code = object ? object->value(QStringLiteral("code")) : QJsonValue();
-        return code.isString() ? SendOutcome::sent(code.toString()) : SendOutcome::failed();
+    case HttpVerdict::tryLater:
+    case HttpVerdict::transportFailure:
+        break;
     }
     return SendOutcome::failed();
 }

@@ -2,6 +2,7 @@
 
 #include "DeliveryTimings.h"
 #include "Feedback.h"
+#include "HttpClassification.h"
 #include "NetworkSession.h"
 #include "PlainEntry.h"
 #include "PreferenceStore.h"
@@ -43,13 +44,15 @@ QCoro::Task<> refreshRewardsTask() {
     // back exactly the key.
     url.setQuery(QStringLiteral("app=") + QString::fromLatin1(QUrl::toPercentEncoding(key)),
                  QUrl::StrictMode);
-    if (!url.isValid())
+    // The application key rides in the query: like every key, it goes only over https or to loopback.
+    if (!url.isValid() || !HttpSession::maySendSecrets(url))
         co_return;
     HttpRequest request;
     request.url = url;
     request.timeout = DeliveryTimings::rewardsTimeout();
     const HttpResult result = co_await platformSession().send(std::move(request));
-    if (!result.ok() || *result.status != 200 || !Rewards::decode(result.body))
+    if (HttpClassification::rewards().verdict(result) != HttpVerdict::accepted ||
+        !Rewards::decode(result.body))
         co_return;
     // The key is built again now: the stored answer belongs to the application key of this moment.
     PreferenceStore::standard().setValue(rewardsCacheKey(), result.body);

@@ -5,6 +5,7 @@
 #include "FeedbackReport.h"
 #include "FeedbackSession.h"
 #include "FeedbackSubmission.h"
+#include "HttpClassification.h"
 #include "PlainEntry.h"
 #include "ScreenshotImage.h"
 
@@ -56,19 +57,6 @@ QCoro::Task<> pause(std::chrono::milliseconds delay) {
     timer.setSingleShot(true);
     timer.start(delay);
     co_await timer;
-}
-
-bool retriesAfterPause(const ScreenshotUploadError& error) {
-    switch (error.kind()) {
-    case ScreenshotUploadError::Kind::http:
-        return error.status() == 408 || error.status() == 429 || error.status() >= 500;
-    case ScreenshotUploadError::Kind::transport:
-    case ScreenshotUploadError::Kind::badResponse:
-        return true;
-    case ScreenshotUploadError::Kind::notConfigured:
-        return false;
-    }
-    return false;
 }
 
 } // namespace
@@ -145,9 +133,15 @@ QCoro::Task<ScreenshotUploadResult> postScreenshot(QByteArray body, QString cont
     request.body = std::move(body);
     request.timeout = DeliveryTimings::screenshotTimeout();
     const HttpResult result = co_await session()->send(std::move(request));
-    if (!result.ok())
+    if (!result.ok()) {
+        if (HttpClassification::snapshot().verdict(result) == HttpVerdict::refused) {
+            // A key or the version text holds a control character; the line names the header only.
+            log(QStringLiteral("feedback: snapshot not sent: ") + result.failureText);
+            co_return ScreenshotUploadResult::failure(ScreenshotUploadError::notSendable(result.failureText));
+        }
         co_return ScreenshotUploadResult::failure(ScreenshotUploadError::transport(result.failureText));
-    if (!result.is2xx())
+    }
+    if (HttpClassification::snapshot().verdict(result) != HttpVerdict::accepted)
         co_return ScreenshotUploadResult::failure(ScreenshotUploadError::http(*result.status));
     const QJsonDocument document = QJsonDocument::fromJson(result.body);
     const QJsonValue identifier =
@@ -163,7 +157,7 @@ QCoro::Task<ScreenshotUploadResult> uploadScreenshotResult(QByteArray bytes, QSt
     // The application key never travels in clear text to another machine; no retry can change that.
     if (!HttpSession::maySendSecrets(screenshotEndpoint()))
         co_return ScreenshotUploadResult::failure(
-            ScreenshotUploadError::transport(QStringLiteral("the feedback service address is not https")));
+            ScreenshotUploadError::notSendable(QStringLiteral("the feedback service address is not https")));
 
     const std::optional<QByteArray> prepared =
         co_await preparedInBackground(bytes, std::nullopt, std::nullopt);
@@ -172,7 +166,8 @@ QCoro::Task<ScreenshotUploadResult> uploadScreenshotResult(QByteArray bytes, QSt
 
     const ScreenshotUploadResult first = co_await postScreenshot(body, bodyType);
     const std::optional<ScreenshotUploadError> error = first.error();
-    if (!error)
+    // The one retry happens exactly for the errors that call themselves retryable.
+    if (!error || !error->retryable())
         co_return first;
     if (error->kind() == ScreenshotUploadError::Kind::http && error->status() == 413) {
         // Too large for the service: shrink further and try again at once.
@@ -180,8 +175,6 @@ QCoro::Task<ScreenshotUploadResult> uploadScreenshotResult(QByteArray bytes, QSt
             co_await preparedInBackground(bytes, screenshotMaxLongEdge() / 2, screenshotMaxBytes() / 3);
         if (smaller)
             co_return co_await postScreenshot(*smaller, jpegType);
-    } else if (!retriesAfterPause(*error)) {
-        co_return first;
     }
     co_await pause(DeliveryTimings::screenshotRetryDelay());
     co_return co_await postScreenshot(body, bodyType);

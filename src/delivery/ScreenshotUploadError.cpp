@@ -1,20 +1,26 @@
 #include "ScreenshotUploadError.h"
 
+#include "HttpClassification.h"
+
 #include <ostream>
 
 namespace Feedback {
 
 ScreenshotUploadError ScreenshotUploadError::http(int status) {
-    return {Kind::http, status, QString()};
+    return {Kind::http, status, QString(), HttpClassification::snapshot().verdict(status)};
 }
 ScreenshotUploadError ScreenshotUploadError::transport(const QString& description) {
-    return {Kind::transport, 0, description};
+    return {Kind::transport, 0, description, HttpVerdict::transportFailure};
+}
+ScreenshotUploadError ScreenshotUploadError::notSendable(const QString& description) {
+    return {Kind::transport, 0, description, HttpVerdict::refused};
 }
 ScreenshotUploadError ScreenshotUploadError::notConfigured() {
-    return {Kind::notConfigured, 0, QString()};
+    return {Kind::notConfigured, 0, QString(), HttpVerdict::refused};
 }
 ScreenshotUploadError ScreenshotUploadError::badResponse() {
-    return {Kind::badResponse, 0, QString()};
+    // The service took the bytes but gave no identifier to point at them: another try may get one.
+    return {Kind::badResponse, 0, QString(), HttpVerdict::tryLater};
 }
 
 QString ScreenshotUploadError::summary() const {
@@ -32,16 +38,7 @@ QString ScreenshotUploadError::summary() const {
 }
 
 bool ScreenshotUploadError::retryable() const {
-    switch (kind_) {
-    case Kind::http:
-        return status_ == 408 || status_ == 413 || status_ == 429 || status_ >= 500;
-    case Kind::transport:
-    case Kind::badResponse:
-        return true;
-    case Kind::notConfigured:
-        return false;
-    }
-    return false;
+    return verdict_ == HttpVerdict::tryLater || verdict_ == HttpVerdict::transportFailure;
 }
 
 void PrintTo(const ScreenshotUploadError& error, std::ostream* out) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HttpVerdict.h"
+
 #include <QString>
 
 #include <iosfwd>
@@ -15,6 +17,9 @@ public:
     static ScreenshotUploadError http(int status);
     // The transport's own description of what went wrong.
     static ScreenshotUploadError transport(const QString& description);
+    // The session would not send the request at all (a header with a control character); a transport
+    // error that trying again cannot mend.
+    static ScreenshotUploadError notSendable(const QString& description);
     static ScreenshotUploadError notConfigured();
     static ScreenshotUploadError badResponse();
 
@@ -25,23 +30,30 @@ public:
     // "HTTP 503", "network error (...)", "Feedback.appKey is not set" or
     // "the hub answered without a screenshot id".
     QString summary() const;
-    // Whether waiting and trying again may help: 408, 413, 429 and 5xx answers, transport errors and
-    // answers without an identifier.
+    // How the snapshot path reads the failure: an HTTP status through the snapshot table of
+    // HttpClassification, a transport error as a transport failure, an answer without an identifier as
+    // worth another try, a missing key as refused.
+    HttpVerdict verdict() const { return verdict_; }
+    // Whether trying again may help, which is exactly when the upload tries again: 408, 413, 429 and
+    // 5xx answers, transport errors and answers without an identifier.
     bool retryable() const;
 
     friend bool operator==(const ScreenshotUploadError& a, const ScreenshotUploadError& b) {
-        return a.kind_ == b.kind_ && a.status_ == b.status_ && a.description_ == b.description_;
+        return a.kind_ == b.kind_ && a.status_ == b.status_ && a.description_ == b.description_ &&
+               a.verdict_ == b.verdict_;
     }
 
 private:
-    ScreenshotUploadError(Kind kind, int status, QString description)
+    ScreenshotUploadError(Kind kind, int status, QString description, HttpVerdict verdict)
         : kind_(kind)
         , status_(status)
-        , description_(std::move(description)) {}
+        , description_(std::move(description))
+        , verdict_(verdict) {}
 
     Kind kind_;
     int status_;
     QString description_;
+    HttpVerdict verdict_;
 };
 
 void PrintTo(const ScreenshotUploadError& error, std::ostream* out);

@@ -19,11 +19,18 @@ struct HttpRequest {
     QByteArray body;
     // Longest silence on the connection before the exchange is abandoned.
     std::chrono::milliseconds timeout{std::chrono::seconds(60)};
+
+    // The name of the first header whose name or value holds a control character; absent when every
+    // header may go on the wire as it is.
+    std::optional<QByteArray> unsafeHeader() const;
 };
 
 enum class HttpFailureKind {
     timedOut,   // no data within the request's time-out
     connection, // refused, reset, closed early, host not found, TLS failure
+    // Not sent at all: a header value holds a control character (below 0x20, or 0x7f), which could
+    // end the header early and smuggle in others. The failure text names the header, never its value.
+    unsafeHeader,
     other,
 };
 
@@ -49,4 +56,8 @@ public:
 
     // Keys and bearer tokens travel only over https, or over http to this machine's loopback.
     static bool maySendSecrets(const QUrl& url);
+
+protected:
+    // The result for a request that must not be sent because of that header.
+    static HttpResult unsafeHeaderResult(const QByteArray& name);
 };

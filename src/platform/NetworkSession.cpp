@@ -12,10 +12,14 @@ QNetworkAccessManager& threadManager() {
     static QThreadStorage<QNetworkAccessManager*> managers;
     if (!managers.hasLocalData()) {
         auto* manager = new QNetworkAccessManager;
-        manager->setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
+        manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
         managers.setLocalData(manager);
     }
     return *managers.localData();
+}
+
+int defaultPort(const QUrl& url) {
+    return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80;
 }
 
 HttpFailureKind classify(QNetworkReply::NetworkError error) {
@@ -43,12 +47,30 @@ HttpFailureKind classify(QNetworkReply::NetworkError error) {
 } // namespace
 
 QCoro::Task<HttpResult> NetworkSession::send(HttpRequest request) {
-    QNetworkRequest qrequest(request.url);
+    // Qt writes header values as given, so a line break in a key would end the header and start one of
+    // the caller's choosing. Such a request never leaves.
+    if (const std::optional<QByteArray> unsafe = request.unsafeHeader())
+        co_return unsafeHeaderResult(*unsafe);
+
+    // Each hop of a redirect is an exchange of its own, answered in full before the next one starts.
+    // Qt's own redirect handling for a request with a body could resend the original request on the old
+    // connection while following the redirect, and end with an error although the new address answered.
+    QUrl url = request.url;
+    for (int hop = 0;; ++hop) {
+        HttpResult result = co_await exchange(request, url);
+        const std::optional<QUrl> next = redirectTarget(request, url, result);
+        if (!next || hop == maxRedirects)
+            co_return result;
+        url = *next;
+    }
+}
+
+QCoro::Task<HttpResult> NetworkSession::exchange(const HttpRequest& request, const QUrl& url) {
+    QNetworkRequest qrequest(url);
     for (const auto& [name, value] : request.headers)
         qrequest.setRawHeader(name, value);
     qrequest.setTransferTimeout(static_cast<int>(request.timeout.count()));
-    qrequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                          QNetworkRequest::SameOriginRedirectPolicy);
+    qrequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
 
     QNetworkAccessManager& manager = threadManager();
     QNetworkReply* reply = request.body.isNull() && request.method == "GET"
@@ -73,4 +95,28 @@ QCoro::Task<HttpResult> NetworkSession::send(HttpRequest request) {
     }
     reply->deleteLater();
     co_return result;
+}
+
+std::optional<QUrl> NetworkSession::redirectTarget(const HttpRequest& request, const QUrl& from,
+                                                   const HttpResult& answer) {
+    if (!answer.status)
+        return std::nullopt;
+    const int status = *answer.status;
+    // 307 and 308 keep the method and the body. 301, 302 and 303 turn a request into a GET, which would
+    // drop what a POST carries, so those are followed for a GET only.
+    const bool keepsRequest = status == 307 || status == 308;
+    const bool turnsIntoGet = status == 301 || status == 302 || status == 303;
+    if (!keepsRequest && !(turnsIntoGet && request.method == "GET"))
+        return std::nullopt;
+    const QByteArray header = answer.header("Location");
+    const QUrl location = QUrl::fromEncoded(header, QUrl::StrictMode);
+    if (header.isEmpty() || !location.isValid())
+        return std::nullopt;
+    const QUrl target = from.resolved(location);
+    // Keys and tokens go only where the caller sent them: the same scheme, host and port.
+    if (target.scheme().compare(from.scheme(), Qt::CaseInsensitive) != 0 ||
+        target.host().compare(from.host(), Qt::CaseInsensitive) != 0 ||
+        target.port(defaultPort(target)) != from.port(defaultPort(from)))
+        return std::nullopt;
+    return target;
 }

@@ -4,6 +4,7 @@
 #include "Feedback.h"
 #include "FeedbackRecords.h"
 #include "FeedbackSession.h"
+#include "HttpClassification.h"
 #include "RecordsQueue.h"
 
 #include <QJsonDocument>
@@ -62,8 +63,11 @@ QCoro::Task<std::optional<QString>> bundleFromService(QString reason, QList<Entr
 
     const std::shared_ptr<HttpSession> session = Feedback::session();
     const HttpResult result = co_await session->send(std::move(request));
-    if (!result.is2xx())
+    if (HttpClassification::diagnostics().verdict(result) != HttpVerdict::accepted) {
+        if (result.failure == HttpFailureKind::unsafeHeader)
+            Feedback::log(QStringLiteral("records: diagnostics not sent: ") + result.failureText);
         co_return std::nullopt;
+    }
     const QJsonDocument answer = QJsonDocument::fromJson(result.body);
     const QJsonValue code = answer.isObject() ? answer.object().value(QStringLiteral("code")) : QJsonValue();
     if (!code.isString() || code.toString().isEmpty())

@@ -4,6 +4,7 @@
 #include "FeedbackAccount.h"
 #include "FeedbackRecords.h"
 #include "FeedbackSession.h"
+#include "HttpClassification.h"
 #include "RecordsQueue.h"
 #include "RecordsStoreFile.h"
 #include "ThreadInbox.h"
@@ -88,10 +89,6 @@ QList<JourneyPair> unsentJourney(const State& state) {
         if (!state.journeySent.contains(it.key()))
             journey.append({it.key(), it.value()});
     return journey;
-}
-
-bool settledStatus(int status) {
-    return (status >= 200 && status <= 299) || status == 400 || status == 413;
 }
 
 } // namespace
@@ -356,8 +353,9 @@ std::optional<RecordsEngine::Batch> RecordsEngine::prepareBatch(Time now) {
 }
 
 bool RecordsEngine::finish(int status, const QList<Entry>& sent, const QStringList& steps) {
-    const bool accepted = status >= 200 && status <= 299;
-    if (!settledStatus(status)) {
+    const HttpVerdict verdict = HttpClassification::records().verdict(status);
+    const bool accepted = verdict == HttpVerdict::accepted;
+    if (verdict == HttpVerdict::tryLater) {
         Feedback::log(QStringLiteral("records: hub answered %1, kept for later").arg(status));
         if (const auto refused = Feedback::accountTokenRefused(); status == 401 && refused)
             runOnMainThread(refused);
@@ -458,7 +456,11 @@ QCoro::Task<bool> RecordsEngine::upload(Time now) {
     if (generation_ != run)
         co_return false;
     if (!result.ok()) {
-        Feedback::log(QStringLiteral("records: offline, %1 kept").arg(batch->events.size()));
+        // A token with a control character is never sent; the batch waits for a sound one.
+        if (result.failure == HttpFailureKind::unsafeHeader)
+            Feedback::log(QStringLiteral("records: not sent: ") + result.failureText);
+        else
+            Feedback::log(QStringLiteral("records: offline, %1 kept").arg(batch->events.size()));
         co_return false;
     }
     QStringList steps;

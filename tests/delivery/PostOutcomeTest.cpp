@@ -128,13 +128,58 @@ ScriptedReply redirectTo(const QUrl& target) {
     return reply;
 }
 
-TEST_F(PostOutcomeTest, RedirectIsFollowedWithinTheSameOrigin) {
-    service.enqueue("POST", "/report", redirectTo(service.url("/report-moved")));
-    service.setReply("POST", "/report-moved", ScriptedReply::json(200, R"({"code":"MOVED"})"));
-    EXPECT_EQ(await(Feedback::postOutcome(R"({"a":1})", QStringLiteral("tok"))), SendOutcome::sent("MOVED"));
-    const auto moved = service.requests("/report-moved");
-    ASSERT_EQ(moved.size(), 1);
-    EXPECT_EQ(moved[0].body, R"({"a":1})");
+TEST_F(PostOutcomeTest, SameOriginRedirectIsFollowedAndTheReportCountsAsSentOnce) {
+    for (const int status : {307, 308}) {
+        SCOPED_TRACE(status);
+        service.clearRequests();
+        service.setRedirect(QStringLiteral("/moved"), status);
+        Feedback::setFeedbackServiceURL(service.url(QStringLiteral("/moved")));
+        const SendOutcome outcome =
+            await(Feedback::sendOutcome(FeedbackIntent::idea, QStringLiteral("Moved")));
+        ASSERT_TRUE(outcome.isSent());
+        EXPECT_TRUE(outboxFiles().isEmpty()) << "an accepted report leaves the outbox";
+        const auto arrived = service.requests("/report");
+        ASSERT_EQ(arrived.size(), 1) << "posted once";
+        EXPECT_EQ(arrived[0].header("x-fb-key"), "ingest-secret");
+        EXPECT_EQ(json(arrived[0].body).value("message").toString(), QStringLiteral("Moved"));
+        EXPECT_EQ(await(Feedback::flushOutbox()), 0);
+        EXPECT_EQ(service.requests("/report").size(), 1) << "nothing left to post again";
+    }
+}
+
+TEST_F(PostOutcomeTest, KeyOrTokenWithAControlCharacterIsNeverSentAndLoggedByHeaderName) {
+    QStringList lines;
+    Feedback::setLogHandler([&lines](const QString& line) { lines.append(line); });
+    struct Case {
+        const char* name;
+        QString ingestKey;
+        QString token;
+        const char* header;
+    };
+    const Case cases[] = {
+        {"key with CR LF", QStringLiteral("ik-1\r\nX-Injected: yes"), QString(), "x-fb-key"},
+        {"key with DEL", QStringLiteral("ik-1\x7f"), QString(), "x-fb-key"},
+        {"token with LF", QStringLiteral("ik-1"), QStringLiteral("tok\nX-Injected: yes"), "Authorization"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        lines.clear();
+        Feedback::setIngestKey(c.ingestKey);
+        Feedback::setAccountToken([token = c.token](Feedback::Completion<std::optional<QString>> done) {
+            done(token.isEmpty() ? std::nullopt : std::optional<QString>(token));
+        });
+        EXPECT_EQ(await(Feedback::sendOutcome(FeedbackIntent::bug, QStringLiteral("hi"))),
+                  SendOutcome::failed());
+        ASSERT_EQ(lines.size(), 1) << lines.join(u'|').toStdString();
+        EXPECT_EQ(lines[0],
+                  QStringLiteral("feedback: report not sent: the %1 header holds a control character")
+                      .arg(QLatin1String(c.header)));
+        EXPECT_FALSE(lines[0].contains(QStringLiteral("ik-1")) || lines[0].contains(QStringLiteral("tok")));
+    }
+    EXPECT_TRUE(service.requests().isEmpty()) << "no X-Injected header can reach the service";
+    EXPECT_EQ(outboxFiles().size(), 3) << "the reports wait for a sound key";
+    Feedback::setLogHandler({});
+    Feedback::setAccountToken({});
 }
 
 TEST_F(PostOutcomeTest, RedirectToAnotherOriginIsNotFollowed) {

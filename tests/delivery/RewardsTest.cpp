@@ -87,6 +87,16 @@ TEST_F(RewardsTest, SlowServiceTimesOutSilently) {
     EXPECT_FALSE(stored(QStringLiteral("notes-app")).isValid());
 }
 
+TEST_F(RewardsTest, AppKeyNeverGoesToAPlainHttpAddressOfAnotherMachine) {
+    // 0.0.0.0 reaches this machine when connected to, but is not a loopback address.
+    QUrl address = service.baseUrl();
+    address.setHost(QStringLiteral("0.0.0.0"));
+    Feedback::setFeedbackServiceURL(address);
+    refresh();
+    EXPECT_TRUE(service.requests().isEmpty());
+    EXPECT_FALSE(stored(QStringLiteral("notes-app")).isValid());
+}
+
 TEST_F(RewardsTest, EmptyAppKeySendsNothingAndReadsTheBareEntry) {
     Feedback::setAppKey(QString());
     refresh();

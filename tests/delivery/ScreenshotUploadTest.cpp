@@ -146,7 +146,23 @@ TEST_F(UploadTest, KeyNeverGoesToAPlainHttpAddressOfAnotherMachine) {
     const ScreenshotUploadResult result = await(Feedback::uploadScreenshotResult(smallJpeg(), "image/jpeg"));
     ASSERT_TRUE(result.error());
     EXPECT_EQ(result.error()->kind(), ScreenshotUploadError::Kind::transport);
+    EXPECT_FALSE(result.error()->retryable()) << "no retry can change the address, and none is made";
     EXPECT_TRUE(service.requests().isEmpty());
+}
+
+TEST_F(UploadTest, AppKeyWithAControlCharacterIsNeverSentNorRetried) {
+    QStringList lines;
+    Feedback::setLogHandler([&lines](const QString& line) { lines.append(line); });
+    Feedback::setAppKey(QStringLiteral("notes-app\r\nX-Injected: yes"));
+    const ScreenshotUploadResult result = await(Feedback::uploadScreenshotResult(smallJpeg(), "image/jpeg"));
+    Feedback::setLogHandler({});
+    ASSERT_TRUE(result.error());
+    EXPECT_EQ(result.error()->kind(), ScreenshotUploadError::Kind::transport);
+    EXPECT_FALSE(result.error()->retryable());
+    EXPECT_FALSE(result.error()->summary().contains(QStringLiteral("notes-app")));
+    EXPECT_TRUE(service.requests().isEmpty());
+    EXPECT_EQ(lines, QStringList{QStringLiteral(
+                         "feedback: snapshot not sent: the X-App header holds a control character")});
 }
 
 TEST_F(UploadTest, BrokenAnswerIsATransportErrorAndRetried) {

@@ -113,6 +113,41 @@ TEST_F(ScriptedReplyTest, ClientThatGivesUpBeforeADelayedReplyLeavesTheStandInWo
     EXPECT_EQ(next.body, R"({"code":"LATE"})");
 }
 
+TEST_F(ScriptedReplyTest, RedirectAnswersUnderItsPrefixOnlyWithTheRestOfPathAndQuery) {
+    // 301 on a POST is not followed by the client, so the redirect itself is what it sees.
+    standIn.setRedirect(QStringLiteral("/moved"), 301);
+    const HttpResult moved = StandInClient::send(
+        "POST", StandInClient::at(standIn.baseUrl(), "/moved/report?from=a%26b"), R"({"x":1})");
+    ASSERT_EQ(moved.status, 301);
+    EXPECT_EQ(moved.header("Location"), standIn.baseUrl().toEncoded() + "/report?from=a%26b");
+    EXPECT_EQ(post("/movedaway").status, 404) << "a path that merely starts like the prefix";
+    EXPECT_EQ(post("/report").status, 200);
+
+    ServiceStandIn elsewhere;
+    ASSERT_TRUE(elsewhere.listen());
+    standIn.setRedirect(QStringLiteral("/moved"), 307, elsewhere.baseUrl());
+    const HttpResult across = post("/moved/report");
+    ASSERT_EQ(across.status, 307) << "the session does not follow it to another origin";
+    EXPECT_EQ(across.header("Location"), elsewhere.url("/report").toEncoded());
+
+    standIn.setRedirect(QString(), 0);
+    EXPECT_EQ(post("/moved/report").status, 404);
+}
+
+TEST_F(ScriptedReplyTest, AnswerDelayHoldsBackEveryAnswer) {
+    const auto delay = 300ms;
+    standIn.setAnswerDelay(delay);
+    QElapsedTimer clock;
+    clock.start();
+    const HttpResult healthy = post("/report");
+    EXPECT_GE(clock.elapsed(), delay.count());
+    EXPECT_EQ(healthy.status, 200);
+    standIn.enqueue("POST", "/report", ScriptedReply::json(201, R"({"code":"Q"})"));
+    clock.restart();
+    EXPECT_EQ(post("/report").status, 201);
+    EXPECT_GE(clock.elapsed(), delay.count());
+}
+
 TEST_F(ScriptedReplyTest, ConnectionClosedWithoutAnswerMakesQtResendThePostOnce) {
     standIn.enqueue("POST", "/report", ScriptedReply::dropConnection());
     const HttpResult result = post("/report");

@@ -36,4 +36,9 @@ struct ScriptedReply {
         return ScriptedReply{status, body, {}, {}, bodyBytes, false};
     }
     static ScriptedReply dropConnection() { return ScriptedReply{0, {}, {}, {}, {}, true}; }
+    // A redirect (301, 302, 303, 307 or 308) to that address, with a short text body as servers send.
+    static ScriptedReply redirect(int status, const QByteArray& location) {
+        return ScriptedReply{status, "Moved", {{"Location", location}, {"Content-Type", "text/plain"}},
+                             {},     {},      false};
+    }
 };

@@ -155,10 +155,15 @@ quint16 ServiceStandIn::port() const {
 }
 
 QUrl ServiceStandIn::baseUrl() const {
+    QMutexLocker lock(&mutex_);
+    return baseUrlLocked();
+}
+
+QUrl ServiceStandIn::baseUrlLocked() const {
     QUrl url;
     url.setScheme(QStringLiteral("http"));
     url.setHost(QStringLiteral("127.0.0.1"));
-    url.setPort(port());
+    url.setPort(port_);
     return url;
 }
 
@@ -238,6 +243,18 @@ void ServiceStandIn::clearReplies() {
     persistent_.clear();
 }
 
+void ServiceStandIn::setRedirect(const QString& prefix, int status, const QUrl& target) {
+    QMutexLocker lock(&mutex_);
+    redirectPrefix_ = prefix;
+    redirectStatus_ = status;
+    redirectTarget_ = target;
+}
+
+void ServiceStandIn::setAnswerDelay(std::chrono::milliseconds delay) {
+    QMutexLocker lock(&mutex_);
+    answerDelay_ = delay;
+}
+
 QJsonObject ServiceStandIn::defaultRewards() {
     return HealthyService::rewards();
 }
@@ -253,6 +270,21 @@ std::optional<ScriptedReply> ServiceStandIn::scriptedReplyFor(const RecordedRequ
     return std::nullopt;
 }
 
+std::optional<ScriptedReply> ServiceStandIn::redirectFor(const RecordedRequest& request) const {
+    if (redirectPrefix_.isEmpty())
+        return std::nullopt;
+    const bool under = request.path == redirectPrefix_ ||
+                       (request.path.startsWith(redirectPrefix_) &&
+                        (redirectPrefix_.endsWith(u'/') || request.path.at(redirectPrefix_.size()) == u'/'));
+    if (!under)
+        return std::nullopt;
+    QUrl location = redirectTarget_.isEmpty() ? baseUrlLocked() : redirectTarget_;
+    location.setPath(location.path() + request.path.mid(redirectPrefix_.size()));
+    if (!request.query.isEmpty())
+        location.setQuery(request.query);
+    return ScriptedReply::redirect(redirectStatus_, location.toEncoded());
+}
+
 void ServiceStandIn::handle(const QHttpServerRequest& request, QTcpSocket* socket,
                             QHttpServerResponder&& responder) {
     RecordedRequest recorded;
@@ -265,14 +297,19 @@ void ServiceStandIn::handle(const QHttpServerRequest& request, QTcpSocket* socke
     recorded.receivedAt = QDateTime::currentDateTimeUtc();
 
     std::optional<ScriptedReply> scripted;
+    std::chrono::milliseconds answerDelay{0};
     {
         QMutexLocker lock(&mutex_);
         requests_.append(recorded);
         scripted = scriptedReplyFor(recorded);
+        if (!scripted)
+            scripted = redirectFor(recorded);
+        answerDelay = answerDelay_;
     }
     emit requestReceived(recorded);
 
-    const ScriptedReply reply = scripted ? std::move(*scripted) : HealthyService::answer(recorded, inbox());
+    ScriptedReply reply = scripted ? std::move(*scripted) : HealthyService::answer(recorded, inbox());
+    reply.delay = std::max(reply.delay, answerDelay);
     if (reply.delay <= std::chrono::milliseconds::zero()) {
         writeReply(responder, *socket, reply);
         return;

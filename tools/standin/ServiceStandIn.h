@@ -32,7 +32,9 @@ class StandInHttpServer;
 // Every request is recorded (before it is answered) and then answered by, in this order:
 //   1. the next reply queued with enqueue() for its method and path (each request consumes one),
 //   2. the reply set with setReply() for its method and path (kept until clearReplies()),
-//   3. the healthy service (see HealthyService.h): codes, snapshot storage, rewards, the inbox page.
+//   3. the redirect set with setRedirect() when the path lies under its prefix,
+//   4. the healthy service (see HealthyService.h): codes, snapshot storage, rewards, the inbox page.
+// Every answer waits for its own delay, or for the one set with setAnswerDelay() when that is longer.
 //
 // Threads. The HTTP server runs either on the thread this object lives on (listen()) or on a thread
 // of its own (listenOnOwnThread(), startOnThread()). Use the own thread when test code blocks while a
@@ -87,6 +89,14 @@ public:
     // Forgets every queued and persistent scripted reply.
     void clearReplies();
 
+    // Requests whose path is `prefix` or lies below it ("/moved" takes "/moved/report") are answered
+    // with `status` and a Location made of `target` (this stand-in's own base URL when empty), the rest
+    // of the path and the query: with "/moved" as a client's base path, every call is redirected to the
+    // real endpoint. An empty prefix turns the redirect off.
+    void setRedirect(const QString& prefix, int status, const QUrl& target = {});
+    // Every answer starts at least this long after its request arrived (zero: at once).
+    void setAnswerDelay(std::chrono::milliseconds delay);
+
     // The rewards object that GET "/rewards" answers by default.
     static QJsonObject defaultRewards();
 
@@ -97,13 +107,19 @@ private:
     // Runs on the serving thread for every complete request.
     void handle(const QHttpServerRequest& request, QTcpSocket* socket, QHttpServerResponder&& responder);
     std::optional<ScriptedReply> scriptedReplyFor(const RecordedRequest& request);
+    std::optional<ScriptedReply> redirectFor(const RecordedRequest& request) const;
     bool startServer(quint16 port);
+    QUrl baseUrlLocked() const; // with mutex_ held
     void stopServer();
 
     mutable QMutex mutex_;
     QList<RecordedRequest> requests_;
     QHash<QString, QQueue<ScriptedReply>> queued_;
     QHash<QString, ScriptedReply> persistent_;
+    QString redirectPrefix_;
+    int redirectStatus_ = 0;
+    QUrl redirectTarget_;
+    std::chrono::milliseconds answerDelay_{0};
     InboxStore* store_ = nullptr;
     mutable std::unique_ptr<QTemporaryDir> privateDir_; // for the private store
     mutable std::unique_ptr<InboxStore> privateStore_;
