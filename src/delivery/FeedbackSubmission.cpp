@@ -46,13 +46,12 @@ FeedbackSubmission::FeedbackSubmission()
     : reportId_(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()) {}
 
 bool FeedbackSubmission::waitsForLater(const Feedback::ScreenshotUploadError& error) {
-    using Kind = Feedback::ScreenshotUploadError::Kind;
-    if (error.kind() == Kind::transport)
-        return true;
-    if (error.kind() != Kind::http)
-        return false;
-    const int status = error.status();
-    return status == 408 || status == 429 || status >= 500;
+    // The snapshot table's "try later", less what a later flush cannot mend either: a picture still
+    // too large after shrinking, or an answer without an identifier.
+    const HttpVerdict verdict = error.verdict();
+    return verdict == HttpVerdict::transportFailure ||
+           (verdict == HttpVerdict::tryLater && error.kind() == Feedback::ScreenshotUploadError::Kind::http &&
+            error.status() != 413);
 }
 
 QCoro::Task<std::optional<Feedback::ScreenshotUploadError>>

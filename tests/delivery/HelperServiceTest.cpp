@@ -20,7 +20,7 @@ protected:
         ASSERT_TRUE(home.isValid());
         ASSERT_TRUE(service.listen());
         FeedbackOutbox::setDirectory(outbox());
-        ASSERT_TRUE(FeedbackOutbox::save(R"({"client_report_id":"R-1","message":"kept"})"));
+        ASSERT_TRUE(FeedbackOutbox::save(R"({"app_key":"app","client_report_id":"R-1","message":"kept"})"));
         FeedbackOutbox::setDirectory(std::nullopt);
         owner.environment().insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
         owner.environment().insert(QStringLiteral("XDG_CONFIG_HOME"),
