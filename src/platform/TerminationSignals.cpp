@@ -40,8 +40,15 @@ TerminationSignals::TerminationSignals(QObject* parent)
     sigemptyset(&action.sa_mask);
     // Interrupted system calls carry on; the process ends from the event loop.
     action.sa_flags = SA_RESTART;
-    for (const int signalNumber : handled)
-        ::sigaction(signalNumber, &action, nullptr);
+    for (const int signalNumber : handled) {
+        // A signal ignored from the start stays ignored, as whoever started us asked (a shell
+        // ignores SIGINT for the commands it runs in the background, for instance).
+        struct sigaction inherited {};
+        if (::sigaction(signalNumber, nullptr, &inherited) != 0 || inherited.sa_handler == SIG_IGN)
+            continue;
+        if (::sigaction(signalNumber, &action, nullptr) == 0)
+            installed_.push_back(signalNumber);
+    }
 }
 
 TerminationSignals::~TerminationSignals() {
@@ -50,7 +57,7 @@ TerminationSignals::~TerminationSignals() {
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    for (const int signalNumber : handled)
+    for (const int signalNumber : installed_)
         ::sigaction(signalNumber, &action, nullptr);
     delete notifier_;
     ::close(writeEnd.exchange(-1));

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <vector>
+
 class QSocketNotifier;
 
 // Turns SIGTERM and SIGINT into a Qt signal on the thread that created this object, so that a
@@ -9,7 +11,8 @@ class QSocketNotifier;
 //
 // The handler only writes the signal number into a pipe (all a signal handler may safely do); the
 // read end is watched by a socket notifier. One instance at a time: the handlers are process-wide.
-// Destroying it restores the default actions.
+// A signal that is ignored when this is created stays ignored. Destroying it restores the default
+// actions.
 class TerminationSignals : public QObject {
     Q_OBJECT
 
@@ -28,4 +31,5 @@ private:
 
     int readFd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
+    std::vector<int> installed_;
 };

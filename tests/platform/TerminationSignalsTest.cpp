@@ -33,4 +33,28 @@ TEST(TerminationSignals, DeliversEachSignalOnTheEventLoopThenRestoresTheDefault)
     }
 }
 
+TEST(TerminationSignals, ASignalIgnoredFromTheStartStaysIgnored) {
+    std::signal(SIGINT, SIG_IGN);
+    {
+        TerminationSignals handler;
+        QList<int> received;
+        QEventLoop loop;
+        QObject::connect(&handler, &TerminationSignals::received, [&](int number) {
+            received << number;
+            if (number == SIGTERM)
+                loop.quit();
+        });
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        // raise() delivers to this thread before it returns, so SIGINT would be in the pipe first.
+        ASSERT_EQ(std::raise(SIGINT), 0);
+        ASSERT_EQ(std::raise(SIGTERM), 0);
+        loop.exec();
+        EXPECT_EQ(received, QList<int>{SIGTERM});
+    }
+    struct sigaction current {};
+    ::sigaction(SIGINT, nullptr, &current);
+    EXPECT_EQ(current.sa_handler, SIG_IGN);
+    std::signal(SIGINT, SIG_DFL);
+}
+
 } // namespace
