@@ -11,12 +11,14 @@
 #include "ReopenDelegate.h"
 #include "StdinReader.h"
 #include "StdoutWriter.h"
+#include "TerminationSignals.h"
 
 #include <QAccessible>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 #include <map>
 #include <unistd.h>
@@ -35,6 +37,7 @@ struct HostState {
     std::shared_ptr<ComposerPresenter> presenter;
     std::shared_ptr<OfferReporter> reporter;
     std::shared_ptr<OutboxFlusher> flusher;
+    ReopenDelegate* delegate = nullptr;
 };
 
 HostState& host() {
@@ -161,7 +164,7 @@ void handle(const OwnerMessage& message) {
 void receive(const QByteArray& chunk) {
     // End of input: the owner closed the pipe or exited. Nothing pending is worth waiting for.
     if (chunk.isEmpty())
-        ::_exit(0);
+        end();
     host().splitter.append(
         chunk, [](QByteArrayView line) { handle(OwnerMessage::fromLine(line)); },
         [] {
@@ -180,14 +183,32 @@ void run() {
     // One delegate for the life of the process; it listens once the event loop runs, so that start-up
     // stays as quick as a bare application's.
     static ReopenDelegate delegate;
+    host().delegate = &delegate;
     QTimer::singleShot(0, app, [] { delegate.listen(); });
     host().ownerPID = ProcessFacts::parentProcessId();
     installLogForwarder();
+    // Told to stop (a session ending, the owner's kill, Ctrl-C in a terminal): the same end as the
+    // end of input rather than the default action, which would leave the reopen socket behind.
+    auto* stop = new TerminationSignals(app);
+    QObject::connect(stop, &TerminationSignals::received, app, [] { end(); });
     auto* reader = new StdinReader(0, app);
     QObject::connect(reader, &StdinReader::chunk, app, receive);
     // QCoreApplication's loop rather than QGuiApplication::exec, which would connect the accessibility
     // bridge before the first line is read; enableAccessibility does that later.
     QCoreApplication::exec();
+    end();
+}
+
+void end() {
+    // Every report is in the outbox before it goes on the network, so nothing is lost by not waiting
+    // for an exchange in flight; the windows are closed so that their own close handling runs.
+    const auto windows = QGuiApplication::topLevelWindows();
+    for (QWindow* window : windows)
+        window->close();
+    if (HostState& state = host(); state.delegate)
+        state.delegate->close();
+    // _exit: the libraries loaded on demand and the records thread are left as they are rather than
+    // torn down by static destructors in an order nobody chose.
     ::_exit(0);
 }
 

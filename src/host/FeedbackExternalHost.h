@@ -26,6 +26,11 @@ inline constexpr std::chrono::milliseconds snapshotAnswerTimeout{3000};
 // Needs the QGuiApplication to exist.
 [[noreturn]] void run();
 
+// Ends the helper in order, with status 0: closes its windows, stops answering second launches (the
+// socket is removed) and exits. The end of standard input, SIGTERM and SIGINT all lead here. Main
+// thread.
+[[noreturn]] void end();
+
 bool isHosting();
 std::optional<std::int32_t> ownerPID();
 

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <sys/stat.h>
 
 #ifndef MORVIK_VERSION
 #define MORVIK_VERSION "0.0.0"
@@ -32,18 +31,11 @@ constexpr const char* usage =
     "The helper exits with status 0 when its standard input ends.\n"
     "\n"
     "  --reopen  bring the running helper's composer forward (or open it) and exit; status 1 when\n"
-    "            no helper of this user runs. Starting the helper without an owner does the same.\n"
+    "            no helper of this user runs. Starting the helper from a terminal does the same.\n"
     "\n"
     "Environment:\n"
     "  MORVIK_FEEDBACK_URL  base URL of the feedback service\n"
     "  MORVIK_ACCOUNT_URL   base URL of the account service\n";
-
-// An owner talks over a pipe or a socket; a terminal, /dev/null or a file means someone started the
-// helper by hand or from a launcher.
-bool startedByOwner() {
-    struct stat info {};
-    return ::fstat(0, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
-}
 
 int reopenRunningHelper(int argc, char** argv, bool mustAnswer) {
     QCoreApplication app(argc, argv);
@@ -73,8 +65,10 @@ int MorvikFeedbackHelper::main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--reopen") == 0)
             return reopenRunningHelper(argc, argv, true);
     }
-    // A second start without an owner is the user asking for the composer of the helper that runs.
-    if (!startedByOwner() && reopenRunningHelper(argc, argv, false) == 0)
+    // Started from a terminal, the helper has no owner: that is the user asking for the composer of the
+    // helper that runs. Any other standard input (a pipe, a socket, a file, /dev/null) is served,
+    // however few lines it holds, so that a script's input never goes to another helper.
+    if (StandardDescriptors::inputIsTerminal() && reopenRunningHelper(argc, argv, false) == 0)
         return 0;
 
     // Without a display the helper still speaks the protocol and delivers reports; windows are then

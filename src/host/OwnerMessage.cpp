@@ -61,16 +61,10 @@ OwnerMessage OwnerMessage::fromObject(const QJsonObject& message) {
         result.config = OwnerConfig::fromJson(config.toObject());
         return result;
     }
-    if (const QJsonValue cmd = message.value(QLatin1String("cmd")); cmd.isString()) {
-        const QString command = cmd.toString();
-        if (command == QLatin1String("compose")) {
-            result.kind = Kind::compose;
-            return result;
-        }
-        if (command == QLatin1String("flush")) {
-            result.kind = Kind::flush;
-            return result;
-        }
+    const QJsonValue cmd = message.value(QLatin1String("cmd"));
+    if (cmd == QLatin1String("compose")) {
+        result.kind = Kind::compose;
+        return result;
     }
     if (const auto id = integer(message.value(QLatin1String("id")))) {
         result.kind = Kind::snapshotAnswer;
@@ -83,6 +77,11 @@ OwnerMessage OwnerMessage::fromObject(const QJsonObject& message) {
             if (decoded && !decoded->isEmpty())
                 result.snapshot = std::move(decoded);
         }
+        return result;
     }
+    // The flush command comes last and carries no id, so that it never takes a line that the shapes
+    // before it (a snapshot answer in particular) would have acted on.
+    if (cmd == QLatin1String("flush") && !message.contains(QLatin1String("id")))
+        result.kind = Kind::flush;
     return result;
 }

@@ -21,8 +21,10 @@ struct OwnerConfig {
     static OwnerConfig fromJson(const QJsonObject& config);
 };
 
-// One line from the owner, classified. The shapes are tested in a fixed order and the first that
-// matches is the only one acted on; a line that matches none (or is not a JSON object) is `ignored`.
+// One line from the owner, classified. The shapes are tested in a fixed order (configuration, compose,
+// snapshot answer, flush) and the first that matches is the only one acted on; a line that matches
+// none (or is not a JSON object) is `ignored`. A flush carries no `id`: a line with an integer `id` is
+// a snapshot answer whatever its `cmd`, and one with any other `id` is ignored.
 struct OwnerMessage {
     enum class Kind { ignored, configure, compose, flush, snapshotAnswer };
 

@@ -47,6 +47,10 @@ bool ReopenDelegate::isListening() const {
     return server_->isListening();
 }
 
+void ReopenDelegate::close() {
+    server_->close();
+}
+
 bool ReopenDelegate::requestReopen(std::chrono::milliseconds wait) {
     return LocalRequestServer::ask(serverName(), request, wait) == answer;
 }

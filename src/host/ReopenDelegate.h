@@ -31,6 +31,8 @@ public:
     // Starts answering second launches. False when another helper of this user already answers.
     bool listen();
     bool isListening() const;
+    // Stops answering and removes the socket, so that a later helper does not find a leftover.
+    void close();
 
     // The second launch's side: asks the running helper to reopen and waits for its answer. False
     // when no helper answers.

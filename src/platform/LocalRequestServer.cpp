@@ -60,11 +60,20 @@ LocalRequestServer::~LocalRequestServer() {
     for (QSocketNotifier* connection : findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly))
         if (connection != notifier_ && connection->isEnabled())
             ::close(int(connection->socket()));
-    if (listenFd_ >= 0) {
-        delete notifier_;
-        ::close(listenFd_);
-        ::unlink(QFile::encodeName(path_).constData());
-    }
+    close();
+}
+
+void LocalRequestServer::close() {
+    if (listenFd_ < 0)
+        return;
+    delete notifier_;
+    notifier_ = nullptr;
+    ::close(listenFd_);
+    listenFd_ = -1;
+    const QByteArray path = QFile::encodeName(path_);
+    struct stat info {};
+    if (::lstat(path.constData(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_)
+        ::unlink(path.constData());
 }
 
 bool LocalRequestServer::isListening() const {
@@ -103,6 +112,11 @@ bool LocalRequestServer::listen(const QString& path) {
         ::unlink(stagingName.constData());
         ::close(fd);
         return false;
+    }
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) == 0) {
+        device_ = info.st_dev;
+        inode_ = info.st_ino;
     }
     listenFd_ = fd;
     path_ = path;

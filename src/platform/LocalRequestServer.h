@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+#include <sys/types.h>
+
 class QSocketNotifier;
 
 // A one-line request and one-line answer over a Unix-domain socket that only this user can reach
@@ -29,6 +31,9 @@ public:
     // replaced.
     bool listen(const QString& path);
     bool isListening() const;
+    // Stops answering and removes the socket file, unless another server has put its own in place
+    // since. Destruction does the same.
+    void close();
 
     // The client's side: sends one line and waits for the answer line (without its newline).
     // Nothing when nobody listens, the exchange fails, or no answer arrives in time.
@@ -55,5 +60,8 @@ private:
     Handler handler_;
     int listenFd_ = -1;
     QString path_;
+    // The socket file as listen() left it, so that close() removes only our own.
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
     QSocketNotifier* notifier_ = nullptr;
 };

@@ -17,3 +17,7 @@ void StandardDescriptors::install() {
     }
     std::signal(SIGPIPE, SIG_IGN);
 }
+
+bool StandardDescriptors::inputIsTerminal() {
+    return ::isatty(0) == 1;
+}

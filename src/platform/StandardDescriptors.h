@@ -7,4 +7,7 @@
 class StandardDescriptors {
 public:
     static void install();
+    // Whether standard input is a terminal: someone started the program by hand rather than giving
+    // it a pipe, a socket or a file to read.
+    static bool inputIsTerminal();
 };

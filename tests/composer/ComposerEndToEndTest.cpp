@@ -24,6 +24,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
@@ -318,15 +320,20 @@ TEST_F(ComposerEndToEnd, ComposeAgainAndReopenBringTheOneWindowForward) {
         beforeReopen));
     EXPECT_TRUE(waitUntil([&] { return helperIsActive(); }));
 
-    // A plain second launch without an owner (standard input not a pipe) does the same: with the
+    // A plain second launch from a terminal (someone starting it by hand) does the same: with the
     // composer open it only brings it forward, without a new snapshot request.
     ASSERT_TRUE(desktop->activateProcess(::getpid()));
     ASSERT_TRUE(waitUntil([&] { return ownerIsActive(); }));
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_TRUE(::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
     QProcess plain;
     plain.setProcessEnvironment(helper.environment());
-    plain.setStandardInputFile(QProcess::nullDevice());
-    plain.start(OwnerDriver::helperPath(), {});
+    plain.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"), QStringLiteral("exec \"$0\" < \"$1\""), OwnerDriver::helperPath(),
+                 QString::fromLocal8Bit(::ptsname(terminal))});
     ASSERT_TRUE(plain.waitForFinished(15000));
+    ::close(terminal);
     EXPECT_EQ(plain.exitCode(), 0);
     EXPECT_TRUE(waitUntil([&] { return helperIsActive(); }));
     helper.settle(300ms);

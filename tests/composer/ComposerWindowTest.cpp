@@ -219,8 +219,9 @@ TEST_F(ComposerWindowTest, KeyboardReachesEveryControlAndSends) {
         const QString name = focusName(window);
         if (name == QLatin1String("messageEditor"))
             break;
-        if (order.isEmpty())
+        if (order.isEmpty()) {
             EXPECT_FALSE(view->messageFocused());
+        }
         order << name;
     }
     EXPECT_EQ(order, (QStringList{"attachSwitch", "contactField", "rewardRow", "sendButton", "closeButton",

@@ -177,8 +177,9 @@ TEST_F(SubmitTest, OutcomesOfASubmit) {
         }
         const QJsonObject bundle = report.value(QStringLiteral("bundle")).toObject();
         EXPECT_EQ(bundle.contains(QStringLiteral("screenshot_upload")), c.screenshotUpload.has_value());
-        if (c.screenshotUpload)
+        if (c.screenshotUpload) {
             EXPECT_EQ(bundle.value(QStringLiteral("screenshot_upload")).toString(), *c.screenshotUpload);
+        }
 
         EXPECT_EQ(view.showsSuccess(), c.sent);
         if (c.sent) {

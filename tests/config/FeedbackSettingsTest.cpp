@@ -5,6 +5,7 @@
 #include "PreferenceStore.h"
 
 #include <QCoroTask>
+#include <QDir>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QProcess>
@@ -241,8 +242,9 @@ TEST_F(Settings, ConcurrentReadsDuringWritesStayWhole) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    // A configuration folder that does not exist yet: the preference store creates it.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath(QStringLiteral(".config")).toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

@@ -29,8 +29,9 @@ protected:
                (!window->isExposed() || (focus && QGuiApplication::focusWindow() != window.get())))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         ASSERT_TRUE(window->isExposed());
-        if (focus)
+        if (focus) {
             ASSERT_EQ(QGuiApplication::focusWindow(), window.get());
+        }
     }
 
     std::unique_ptr<QQuickWindow> window;

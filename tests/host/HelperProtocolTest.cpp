@@ -1,13 +1,19 @@
 // The owner line protocol, through the real helper binary and its pipes.
 #include "OwnerDriver.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -23,18 +29,30 @@ bool isLog(const QJsonObject& m, const QString& contains) {
     return m.value(QStringLiteral("log")).toString().contains(contains);
 }
 
+// Keeps the helper's files away from the real user's, and its requests away from real services.
+void isolate(OwnerDriver& owner, const QTemporaryDir& home) {
+    owner.environment().insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    owner.environment().insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    owner.environment().insert(QStringLiteral("MORVIK_FEEDBACK_URL"), QStringLiteral("http://127.0.0.1:9"));
+    owner.environment().insert(QStringLiteral("MORVIK_ACCOUNT_URL"), QStringLiteral("http://127.0.0.1:9"));
+}
+
+// The helper takes its reopen socket as its event loop starts; waits until it is there.
+bool waitForPath(const QString& path, std::chrono::milliseconds timeout = 10s) {
+    QDeadlineTimer deadline(timeout);
+    while (!QFileInfo::exists(path)) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
 class HelperProtocol : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
-        // Keep the helper's files away from the real user's.
-        owner.environment().insert(QStringLiteral("XDG_CONFIG_HOME"),
-                                   home.filePath(QStringLiteral("config")));
-        owner.environment().insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        owner.environment().insert(QStringLiteral("MORVIK_FEEDBACK_URL"),
-                                   QStringLiteral("http://127.0.0.1:9"));
-        owner.environment().insert(QStringLiteral("MORVIK_ACCOUNT_URL"),
-                                   QStringLiteral("http://127.0.0.1:9"));
+        isolate(owner, home);
     }
     void TearDown() override {
         EXPECT_TRUE(owner.malformedLines().isEmpty())
@@ -87,14 +105,23 @@ TEST_F(HelperProtocol, TestsMessageShapesInOrder) {
     owner.writeLine(json({{"cmd", "quit"}, {"id", 1}, {"snapshot", image}}));
     ASSERT_TRUE(owner.waitForLog(QStringLiteral("snapshot 1 completed with a 5-byte snapshot")));
     ASSERT_TRUE(owner.waitForLog(QStringLiteral("compose with a 5-byte snapshot")));
+    // A flush carries no id: a line with one is the snapshot answer it looks like, and flushes nothing.
+    owner.writeLine(R"({"cmd":"compose"})");
+    ASSERT_TRUE(owner.waitFor([](const QJsonObject& m) {
+        return OwnerDriver::isSnapshotRequest(m) && m.value("id").toInt() == 2;
+    }));
+    owner.writeLine(json({{"cmd", "flush"}, {"id", 2}, {"snapshot", image}}));
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("snapshot 2 completed with a 5-byte snapshot")));
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("compose with a 5-byte snapshot")));
     // Lines of no known shape, or not JSON objects, get no reply at all.
     for (const char* line : {"", "not json", "[1,2]", "42", R"({"cmd":7})", R"({"cmd":"Compose"})",
                              R"({"want":"x"})", R"({"id":"1"})", R"({"config":[]})", "{\"a\":1}garbage"})
         owner.writeLine(line);
     owner.writeLine(R"({"config":{}})");
     ASSERT_TRUE(owner.waitForReadyCount(1));
-    EXPECT_EQ(owner.count(OwnerDriver::isSnapshotRequest), 1);
-    EXPECT_EQ(owner.count([](const QJsonObject& m) { return m.contains(QStringLiteral("log")); }), 2);
+    EXPECT_EQ(owner.count(OwnerDriver::isSnapshotRequest), 2);
+    EXPECT_EQ(owner.count([](const QJsonObject& m) { return m.contains(QStringLiteral("log")); }), 4);
+    EXPECT_EQ(owner.count(OwnerDriver::isFlushed), 0);
 }
 
 TEST_F(HelperProtocol, NumbersRequestsFromOneAndCompletesEachOnce) {
@@ -184,6 +211,100 @@ TEST(HelperStandardInput, AbsentClosedOrEmptyInputExitsZero) {
         EXPECT_EQ(process.exitCode(), 0) << shell;
         EXPECT_TRUE(process.readAllStandardOutput().isEmpty()) << shell;
     }
+}
+
+TEST(HelperEnd, SigtermSigintAndEndOfInputEndItInOrder) {
+    const std::pair<const char*, int> ends[] = {
+        {"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"end of input", 0}};
+    for (const auto& [name, signalNumber] : ends) {
+        QTemporaryDir home;
+        OwnerDriver owner;
+        isolate(owner, home);
+        ASSERT_TRUE(owner.start());
+        owner.writeLine(R"({"config":{}})");
+        ASSERT_TRUE(owner.waitForReadyCount(1)) << name;
+        ASSERT_TRUE(waitForPath(owner.reopenSocketPath())) << name;
+
+        if (signalNumber)
+            owner.signal(signalNumber);
+        else
+            owner.closeInput();
+        EXPECT_EQ(owner.waitForExit(), 0) << name << ": a normal exit with status 0, not death by the signal";
+        EXPECT_FALSE(QFileInfo::exists(owner.reopenSocketPath())) << name << ": the reopen socket is removed";
+        EXPECT_TRUE(QDir(owner.runtimeDirectory()).isEmpty()) << name;
+    }
+}
+
+TEST(HelperEnd, ASignalClosesTheOpenComposer) {
+    QTemporaryDir home;
+    OwnerDriver owner;
+    isolate(owner, home);
+    owner.environment().insert(QStringLiteral("MORVIK_COMPOSER_TRACE"), QStringLiteral("1"));
+    owner.answerSnapshotsWith(OwnerDriver::sampleImage());
+    ASSERT_TRUE(owner.start());
+    owner.writeLine(R"({"cmd":"compose"})");
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("composer: window shown"), 60s));
+
+    owner.signal(SIGTERM);
+    EXPECT_EQ(owner.waitForExit(30s), 0);
+    EXPECT_EQ(
+        owner.count([](const QJsonObject& m) { return isLog(m, QStringLiteral("composer: window closed")); }),
+        1);
+    EXPECT_FALSE(QFileInfo::exists(owner.reopenSocketPath()));
+}
+
+// Only --reopen or a terminal on standard input makes a second launch. Input from a file or /dev/null
+// belongs to whoever started the helper: the helper serves it itself and the running one hears nothing.
+TEST(HelperSecondLaunch, AFileOrDevNullIsServedAndATerminalReopensTheRunningHelper) {
+    QTemporaryDir home;
+    OwnerDriver running;
+    isolate(running, home);
+    ASSERT_TRUE(running.start());
+    running.writeLine(R"({"config":{}})");
+    ASSERT_TRUE(running.waitForReadyCount(1));
+    ASSERT_TRUE(waitForPath(running.reopenSocketPath()));
+
+    // Started with standard input from the path, in the running helper's environment (and so with its
+    // reopen socket); gives the exit status (-1 after a crash) and the standard output.
+    const auto launch = [&](const QString& input) {
+        QProcess second;
+        second.setProcessEnvironment(running.environment());
+        second.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" < \"$1\""),
+                                                 OwnerDriver::helperPath(), input});
+        const bool finished = second.waitForFinished(30000);
+        const bool normal = finished && second.exitStatus() == QProcess::NormalExit;
+        return std::pair(normal ? second.exitCode() : -1, second.readAllStandardOutput());
+    };
+
+    const QString script = home.filePath(QStringLiteral("script.jsonl"));
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\"config\":{}}\n{\"cmd\":\"compose\"}\n");
+    file.close();
+    const auto [scriptStatus, scriptOutput] = launch(script);
+    EXPECT_EQ(scriptStatus, 0);
+    EXPECT_TRUE(scriptOutput.contains("{\"event\":\"ready\"}\n")) << scriptOutput.toStdString();
+    EXPECT_TRUE(scriptOutput.contains("{\"id\":1,\"want\":\"snapshot\"}\n")) << scriptOutput.toStdString();
+
+    const auto [nullStatus, nullOutput] = launch(QStringLiteral("/dev/null"));
+    EXPECT_EQ(nullStatus, 0);
+    EXPECT_TRUE(nullOutput.isEmpty()) << nullOutput.toStdString();
+
+    // Had either reached the running helper, its snapshot request would be written before this ready.
+    running.writeLine(R"({"config":{}})");
+    ASSERT_TRUE(running.waitForReadyCount(2));
+    EXPECT_EQ(running.count(OwnerDriver::isSnapshotRequest), 0);
+
+    // A terminal: someone started it by hand, asking for the composer of the helper that runs.
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    const auto [terminalStatus, terminalOutput] = launch(QString::fromLocal8Bit(::ptsname(terminal)));
+    EXPECT_EQ(terminalStatus, 0);
+    EXPECT_TRUE(terminalOutput.isEmpty()) << terminalOutput.toStdString();
+    EXPECT_TRUE(running.waitForSnapshotRequest());
+    ::close(terminal);
 }
 
 TEST(HelperStandardInput, DropsAnOverlongLineAndHandlesTheNext) {

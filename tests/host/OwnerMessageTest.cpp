@@ -20,6 +20,13 @@ TEST(OwnerMessage, ClassifiesShapesInTheirOrder) {
         {R"({"config":"text","cmd":"compose"})", Kind::compose},
         {R"({"config":null,"cmd":"flush"})", Kind::flush},
         {R"({"cmd":"quit","id":3,"snapshot":"aGk="})", Kind::snapshotAnswer},
+        // A flush carries no id: with an integer id the line is a snapshot answer, with any other id
+        // it is nothing.
+        {R"({"cmd":"flush","id":3,"snapshot":"QQ=="})", Kind::snapshotAnswer},
+        {R"({"cmd":"flush","id":"3"})", Kind::ignored},
+        {R"({"cmd":"flush","id":null})", Kind::ignored},
+        {R"({"cmd":"flush","snapshot":"QQ=="})", Kind::flush},
+        {R"({"cmd":"Flush"})", Kind::ignored},
         {R"({"cmd":"COMPOSE"})", Kind::ignored},
         {R"({"cmd":["compose"]})", Kind::ignored},
         {R"({"id":1.5})", Kind::ignored},

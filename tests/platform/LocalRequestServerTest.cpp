@@ -99,6 +99,16 @@ TEST(LocalRequestServer, OneServerPerPathAndLeftoversAreReplaced) {
     EXPECT_TRUE(second.listen(path)) << "the leftover is taken over";
     EXPECT_EQ(askWhileServing(path, "next"), QByteArray("NEXT"));
 
+    // A server whose socket file was replaced by another's (taken over while it hung) leaves the
+    // newer one in place when it closes.
+    LocalRequestServer newer([](const QByteArray&) { return std::optional<QByteArray>("newer"); });
+    const QString staging = dir.filePath(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(newer.listen(staging));
+    ASSERT_EQ(::rename(QFile::encodeName(staging).constData(), QFile::encodeName(path).constData()), 0);
+    second.close();
+    EXPECT_FALSE(second.isListening());
+    EXPECT_EQ(askWhileServing(path, "who"), QByteArray("newer"));
+
     // A path too long for a socket address is refused, not cut short.
     LocalRequestServer third(echoUpper());
     EXPECT_FALSE(third.listen(dir.filePath(QString(200, QLatin1Char('p')))));

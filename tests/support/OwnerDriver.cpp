@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QThread>
 
+#include <csignal>
+
 OwnerDriver::OwnerDriver(QObject* parent)
     : QObject(parent)
     , environment_(QProcessEnvironment::systemEnvironment()) {
@@ -63,6 +65,15 @@ void OwnerDriver::writeInChunks(const QByteArray& bytes, const QList<int>& sizes
 
 void OwnerDriver::closeInput() {
     process_.closeWriteChannel();
+}
+
+void OwnerDriver::signal(int signalNumber) {
+    if (process_.state() == QProcess::Running)
+        ::kill(pid_t(process_.processId()), signalNumber);
+}
+
+QString OwnerDriver::reopenSocketPath() const {
+    return runtimeDir_.filePath(QStringLiteral("morvik-feedback-helper.reopen"));
 }
 
 void OwnerDriver::readOutput() {

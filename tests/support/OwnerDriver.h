@@ -39,6 +39,11 @@ public:
     // that the helper reads them as separate chunks.
     void writeInChunks(const QByteArray& bytes, const QList<int>& sizes);
     void closeInput();
+    // Sends the helper a signal (SIGTERM, SIGINT, ...).
+    void signal(int signalNumber);
+    // Where the helper's reopen socket lives: a runtime folder private to this driver.
+    QString runtimeDirectory() const { return runtimeDir_.path(); }
+    QString reopenSocketPath() const;
 
     // Waits for the first message, at or after `from`, that satisfies the predicate; returns its
     // index in messages() or nothing on time-out.
