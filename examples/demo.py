@@ -119,8 +119,7 @@ def main():
         "XDG_RUNTIME_DIR": os.path.join(home, "runtime"),
         "MORVIK_FEEDBACK_URL": url,
         "MORVIK_ACCOUNT_URL": url,
-        "MORVIK_FEEDBACK_TRACE": "1",
-        "MORVIK_COMPOSER_TRACE": "1",
+        "QT_LOGGING_RULES": "morvik.feedback.*.debug=true",
     })
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
     env.pop("QT_QPA_PLATFORM", None)

@@ -1,5 +1,7 @@
 #include "Feedback.h"
 
+#include "FeedbackLogging.h"
+
 #include "PreferenceStore.h"
 
 #include <QGuiApplication>
@@ -230,6 +232,8 @@ LogHandler logHandler() {
     return read(&State::logHandler);
 }
 void setLogHandler(LogHandler hook) {
+    if (hook)
+        FeedbackLogging::forwardToLogHandler();
     write(&State::logHandler, std::move(hook));
 }
 ScreenshotOffersPaused screenshotOffersPaused() {

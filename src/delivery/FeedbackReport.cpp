@@ -3,6 +3,7 @@
 #include "DeliveryTimings.h"
 #include "Feedback.h"
 #include "FeedbackAccount.h"
+#include "FeedbackLogging.h"
 #include "FeedbackOutbox.h"
 #include "FeedbackSession.h"
 #include "FeedbackSubmission.h"
@@ -126,7 +127,8 @@ SendOutcome classify(const HttpResult& result) {
         if (!result.ok()) {
             // The session would not send the report: a key or token holds a control character. The
             // line names the header, never the value.
-            Feedback::log(QStringLiteral("feedback: report not sent: ") + result.failureText);
+            qCInfo(lcFeedbackDelivery).noquote()
+                << QStringLiteral("feedback: report not sent: ") + result.failureText;
             return SendOutcome::failed();
         }
         const QJsonValue refusal = object ? object->value(QStringLiteral("refusal")) : QJsonValue();

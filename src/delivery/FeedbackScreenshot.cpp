@@ -2,6 +2,7 @@
 
 #include "DeliveryTimings.h"
 #include "Feedback.h"
+#include "FeedbackLogging.h"
 #include "FeedbackReport.h"
 #include "FeedbackSession.h"
 #include "FeedbackSubmission.h"
@@ -136,7 +137,8 @@ QCoro::Task<ScreenshotUploadResult> postScreenshot(QByteArray body, QString cont
     if (!result.ok()) {
         if (HttpClassification::snapshot().verdict(result) == HttpVerdict::refused) {
             // A key or the version text holds a control character; the line names the header only.
-            log(QStringLiteral("feedback: snapshot not sent: ") + result.failureText);
+            qCInfo(lcFeedbackDelivery).noquote()
+                << QStringLiteral("feedback: snapshot not sent: ") + result.failureText;
             co_return ScreenshotUploadResult::failure(ScreenshotUploadError::notSendable(result.failureText));
         }
         co_return ScreenshotUploadResult::failure(ScreenshotUploadError::transport(result.failureText));

@@ -2,6 +2,7 @@
 
 #include "Feedback.h"
 #include "FeedbackComposerQml.h"
+#include "FeedbackLogging.h"
 #include "FeedbackView.h"
 #include "ReturnToOwner.h"
 
@@ -24,12 +25,11 @@ std::shared_ptr<FeedbackComposerWindow>& current() {
     return window;
 }
 
-// MORVIK_COMPOSER_TRACE=1 narrates the window's life to the owner: shown, each send's outcome,
-// closed. Tests, the demo and the benchmark follow the window by these lines.
+// Narration of the window's life: shown, each send's outcome, closed. Tests, the demo and the
+// benchmark follow the window by these lines; on with
+// QT_LOGGING_RULES="morvik.feedback.composer.debug=true".
 void trace(const QString& line) {
-    static const bool on = qEnvironmentVariableIntValue("MORVIK_COMPOSER_TRACE") != 0;
-    if (on)
-        Feedback::log(QStringLiteral("composer: ") + line);
+    qCDebug(lcFeedbackComposer).noquote() << QStringLiteral("composer: ") + line;
 }
 
 } // namespace
@@ -92,7 +92,7 @@ void FeedbackComposerWindow::open(FeedbackIntent intent, std::optional<QByteArra
     window->setSource(FeedbackComposerQml::feedbackViewUrl());
     if (window->status() == QQuickView::Error) {
         for (const QQmlError& error : window->errors())
-            Feedback::log(QStringLiteral("composer: ") + error.toString());
+            qCWarning(lcFeedbackComposer).noquote() << QStringLiteral("composer: ") + error.toString();
     }
 
     // The close button of the frame and the form's close action both arrive as a close event.

@@ -3,6 +3,7 @@
 #include "ComposerPresenter.h"
 #include "Deferred.h"
 #include "Feedback.h"
+#include "FeedbackLogging.h"
 #include "LineSplitter.h"
 #include "OfferReporter.h"
 #include "OutboxFlusher.h"
@@ -45,16 +46,10 @@ HostState& host() {
     return state;
 }
 
-// MORVIK_FEEDBACK_TRACE=1 makes the host narrate what it does with snapshot requests and answers, for
-// owners wiring up the protocol (and for the helper's own tests).
-bool tracing() {
-    static const bool on = qEnvironmentVariableIntValue("MORVIK_FEEDBACK_TRACE") != 0;
-    return on;
-}
-
+// Narration of what the host does with snapshot requests and answers, for owners wiring up the
+// protocol (and for the helper's own tests); on with QT_LOGGING_RULES="morvik.feedback.host.debug=true".
 void trace(const QString& line) {
-    if (tracing())
-        Feedback::log(QStringLiteral("host: ") + line);
+    qCDebug(lcFeedbackHost).noquote() << QStringLiteral("host: ") + line;
 }
 
 QString describe(const std::optional<QByteArray>& snapshot) {
@@ -168,8 +163,9 @@ void receive(const QByteArray& chunk) {
     host().splitter.append(
         chunk, [](QByteArrayView line) { handle(OwnerMessage::fromLine(line)); },
         [] {
-            Feedback::log(QStringLiteral("host: dropped an input line longer than %1 bytes")
-                              .arg(LineSplitter::defaultMaxLineBytes));
+            qCInfo(lcFeedbackHost).noquote()
+                << QStringLiteral("host: dropped an input line longer than %1 bytes")
+                       .arg(LineSplitter::defaultMaxLineBytes);
         });
 }
 

@@ -1,6 +1,7 @@
 #include "OnDemandLibrary.h"
 
 #include "Feedback.h"
+#include "FeedbackLogging.h"
 
 #include <QCoreApplication>
 #include <QLibrary>
@@ -22,7 +23,8 @@ void* OnDemandLibrary::createUntyped() {
     const auto factory = reinterpret_cast<Factory>(library.resolve(factorySymbol_.constData()));
     if (!factory) {
         failed_ = true;
-        Feedback::log(QStringLiteral("host: cannot load %1: %2").arg(path(), library.errorString()));
+        qCInfo(lcFeedbackHost).noquote()
+            << QStringLiteral("host: cannot load %1: %2").arg(path(), library.errorString());
         return nullptr;
     }
     return factory();

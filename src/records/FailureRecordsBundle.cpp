@@ -2,6 +2,7 @@
 
 #include "Deferred.h"
 #include "Feedback.h"
+#include "FeedbackLogging.h"
 #include "FeedbackRecords.h"
 #include "FeedbackSession.h"
 #include "HttpClassification.h"
@@ -65,7 +66,8 @@ QCoro::Task<std::optional<QString>> bundleFromService(QString reason, QList<Entr
     const HttpResult result = co_await session->send(std::move(request));
     if (HttpClassification::diagnostics().verdict(result) != HttpVerdict::accepted) {
         if (result.failure == HttpFailureKind::unsafeHeader)
-            Feedback::log(QStringLiteral("records: diagnostics not sent: ") + result.failureText);
+            qCInfo(lcFeedbackRecords).noquote()
+                << QStringLiteral("records: diagnostics not sent: ") + result.failureText;
         co_return std::nullopt;
     }
     const QJsonDocument answer = QJsonDocument::fromJson(result.body);

@@ -2,6 +2,7 @@
 
 #include "Feedback.h"
 #include "FeedbackAccount.h"
+#include "FeedbackLogging.h"
 #include "FeedbackRecords.h"
 #include "FeedbackSession.h"
 #include "HttpClassification.h"
@@ -356,7 +357,8 @@ bool RecordsEngine::finish(int status, const QList<Entry>& sent, const QStringLi
     const HttpVerdict verdict = HttpClassification::records().verdict(status);
     const bool accepted = verdict == HttpVerdict::accepted;
     if (verdict == HttpVerdict::tryLater) {
-        Feedback::log(QStringLiteral("records: hub answered %1, kept for later").arg(status));
+        qCInfo(lcFeedbackRecords).noquote()
+            << QStringLiteral("records: hub answered %1, kept for later").arg(status);
         if (const auto refused = Feedback::accountTokenRefused(); status == 401 && refused)
             runOnMainThread(refused);
         return false;
@@ -385,7 +387,8 @@ bool RecordsEngine::finish(int status, const QList<Entry>& sent, const QStringLi
         },
         true);
     if (!accepted)
-        Feedback::log(QStringLiteral("records: hub refused (%1), batch dropped").arg(status));
+        qCInfo(lcFeedbackRecords).noquote()
+            << QStringLiteral("records: hub refused (%1), batch dropped").arg(status);
     if (!load().pending.isEmpty())
         scheduleLocked(debounce());
     return accepted;
@@ -412,7 +415,8 @@ QCoro::Task<bool> RecordsEngine::upload(Time now) {
 
     const QUrl endpoint = hubEndpoint();
     if (!HttpSession::maySendSecrets(endpoint)) {
-        Feedback::log(QStringLiteral("records: account service is neither https nor loopback, nothing sent"));
+        qCInfo(lcFeedbackRecords).noquote()
+            << QStringLiteral("records: account service is neither https nor loopback, nothing sent");
         co_return false;
     }
     const std::optional<QString> token = co_await Feedback::currentAccountToken();
@@ -458,9 +462,10 @@ QCoro::Task<bool> RecordsEngine::upload(Time now) {
     if (!result.ok()) {
         // A token with a control character is never sent; the batch waits for a sound one.
         if (result.failure == HttpFailureKind::unsafeHeader)
-            Feedback::log(QStringLiteral("records: not sent: ") + result.failureText);
+            qCInfo(lcFeedbackRecords).noquote() << QStringLiteral("records: not sent: ") + result.failureText;
         else
-            Feedback::log(QStringLiteral("records: offline, %1 kept").arg(batch->events.size()));
+            qCInfo(lcFeedbackRecords).noquote()
+                << QStringLiteral("records: offline, %1 kept").arg(batch->events.size());
         co_return false;
     }
     QStringList steps;

@@ -115,7 +115,6 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("MORVIK_COMPOSER_TRACE"), QStringLiteral("1"));
     }
 
     // Starts the helper, configures it and has every snapshot request answered with a picture of the

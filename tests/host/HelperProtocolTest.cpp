@@ -239,7 +239,6 @@ TEST(HelperEnd, ASignalClosesTheOpenComposer) {
     QTemporaryDir home;
     OwnerDriver owner;
     isolate(owner, home);
-    owner.environment().insert(QStringLiteral("MORVIK_COMPOSER_TRACE"), QStringLiteral("1"));
     owner.answerSnapshotsWith(OwnerDriver::sampleImage());
     ASSERT_TRUE(owner.start());
     owner.writeLine(R"({"cmd":"compose"})");

@@ -15,7 +15,8 @@
 OwnerDriver::OwnerDriver(QObject* parent)
     : QObject(parent)
     , environment_(QProcessEnvironment::systemEnvironment()) {
-    environment_.insert(QStringLiteral("MORVIK_FEEDBACK_TRACE"), QStringLiteral("1"));
+    // The host's and the composer's narration, which tests follow.
+    environment_.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("morvik.feedback.*.debug=true"));
     // A private runtime folder: helpers of parallel tests must not find each other's reopen socket.
     environment_.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_.path());
     connect(&process_, &QProcess::readyReadStandardOutput, this, &OwnerDriver::readOutput);
