@@ -16,6 +16,9 @@ ScreenshotUploadError ScreenshotUploadError::notConfigured() {
 ScreenshotUploadError ScreenshotUploadError::badResponse() {
     return {Kind::badResponse, 0, QString()};
 }
+ScreenshotUploadError ScreenshotUploadError::unreadable() {
+    return {Kind::unreadable, 0, QString()};
+}
 
 QString ScreenshotUploadError::summary() const {
     switch (kind_) {
@@ -27,6 +30,8 @@ QString ScreenshotUploadError::summary() const {
         return QStringLiteral("Feedback.appKey is not set");
     case Kind::badResponse:
         return QStringLiteral("the hub answered without a screenshot id");
+    case Kind::unreadable:
+        return QStringLiteral("the snapshot is not a readable image");
     }
     return {};
 }
@@ -39,6 +44,7 @@ bool ScreenshotUploadError::retryable() const {
     case Kind::badResponse:
         return true;
     case Kind::notConfigured:
+    case Kind::unreadable:
         return false;
     }
     return false;

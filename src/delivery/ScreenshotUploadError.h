@@ -9,7 +9,7 @@ namespace Feedback {
 // Why a snapshot upload failed. Its summary travels in the report's bundle.
 class ScreenshotUploadError {
 public:
-    enum class Kind { http, transport, notConfigured, badResponse };
+    enum class Kind { http, transport, notConfigured, badResponse, unreadable };
 
     // The HTTP status the service answered with (0 when the answer was not HTTP).
     static ScreenshotUploadError http(int status);
@@ -17,13 +17,15 @@ public:
     static ScreenshotUploadError transport(const QString& description);
     static ScreenshotUploadError notConfigured();
     static ScreenshotUploadError badResponse();
+    // The snapshot could not be read as a picture, so it was not sent as one.
+    static ScreenshotUploadError unreadable();
 
     Kind kind() const { return kind_; }
     int status() const { return status_; }
     QString description() const { return description_; }
 
-    // "HTTP 503", "network error (...)", "Feedback.appKey is not set" or
-    // "the hub answered without a screenshot id".
+    // "HTTP 503", "network error (...)", "Feedback.appKey is not set",
+    // "the hub answered without a screenshot id" or "the snapshot is not a readable image".
     QString summary() const;
     // Whether waiting and trying again may help: 408, 413, 429 and 5xx answers, transport errors and
     // answers without an identifier.
