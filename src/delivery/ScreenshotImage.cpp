@@ -40,6 +40,51 @@ void limitQtReader(QImageReader& reader) {
     reader.setAllocationLimit(qtAllocationLimitMiB);
 }
 
+// Whether the JPEG's frame is progressive (SOF2, SOF6, SOF10 or SOF14): segments are walked from the
+// start of image up to the first frame header.
+bool isProgressiveJpeg(const QByteArray& bytes) {
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size()) {
+        if (uchar(bytes[at]) != 0xFF)
+            return false;
+        const uchar marker = uchar(bytes[at + 1]);
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+            return marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+        if (marker == 0xDA) // scan data before any frame header
+            return false;
+        at += 2 + ((qsizetype(uchar(bytes[at + 2])) << 8) | uchar(bytes[at + 3]));
+    }
+    return false;
+}
+
+// What decoding a JPEG holds for the whole picture must fit what the limit allows any path (four
+// bytes a pixel at the pixel limit). A progressive JPEG keeps every DCT coefficient, two bytes a
+// sample, until its last scan: 6 bytes a pixel at 4:4:4, 3 at 4:2:0, 8 for CMYK. Qt's reader, which
+// decodes CMYK, also holds the whole decoded picture at four bytes a pixel.
+bool jpegFitsTheLimit(const QByteArray& bytes, QSize size, int subsampling, int colorspace) {
+    const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
+    int halfBytes = 0; // per pixel, in halves of a byte
+    if (isProgressiveJpeg(bytes)) {
+        if (cmyk)
+            halfBytes = 16;
+        else if (subsampling == TJSAMP_GRAY)
+            halfBytes = 4;
+        else if (subsampling == TJSAMP_420 || subsampling == TJSAMP_411)
+            halfBytes = 6;
+        else if (subsampling == TJSAMP_422 || subsampling == TJSAMP_440)
+            halfBytes = 8;
+        else
+            halfBytes = 12;
+    }
+    if (cmyk)
+        halfBytes += 8;
+    return qint64(size.width()) * size.height() * halfBytes <= ScreenshotImage::maxPixels * 4 * 2;
+}
+
 struct TurboHandle {
     tjhandle handle;
     explicit TurboHandle(tjhandle h)
@@ -215,7 +260,7 @@ std::optional<ScreenshotImage> ScreenshotImage::open(const QByteArray& bytes) {
                                 static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling,
                                 &colorspace) == 0) {
             const QSize size(width, height);
-            if (!sizeWithinLimits(size))
+            if (!sizeWithinLimits(size) || !jpegFitsTheLimit(bytes, size, subsampling, colorspace))
                 return std::nullopt;
             return ScreenshotImage(bytes, Encoding::jpeg, size);
         }

@@ -38,8 +38,9 @@ public:
     // Pictures with more pixels than this are not decoded at all (decompression bombs). 8192 x 8192
     // holds an 8K screen twice over, or a desktop of four 4K screens, with room to spare. At four
     // bytes a pixel it is also the most any path holds at once: an interlaced PNG and Qt's readers
-    // need the whole picture (256 MiB, the same as Qt's own default allocation limit); everything
-    // else is decoded row by row or at a reduced scale.
+    // need the whole picture (256 MiB, the same as Qt's own default allocation limit), and a
+    // progressive JPEG all of its coefficients, so one needing more than that is refused below the
+    // pixel limit; everything else is decoded row by row or at a reduced scale.
     static constexpr qint64 maxPixels = qint64(8192) * 8192;
     // And no side longer than this (the most a JPEG can have): the row buffers grow with the width.
     static constexpr int maxSide = 65535;
