@@ -1,16 +1,17 @@
 #include "FeedbackView.h"
 
 #include "Feedback.h"
+#include "FeedbackLogging.h"
 #include "FeedbackReport.h"
 #include "FeedbackRewards.h"
 #include "FeedbackScreenshot.h"
 #include "FeedbackSubmission.h"
+#include "OnWorkerThread.h"
+#include "ScreenshotImage.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QCoroTask>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QPointer>
 #include <QTimer>
 
@@ -24,24 +25,37 @@ std::atomic<std::chrono::milliseconds::rep> copiedDurationMs{
 // Enough pixels for a 40-point square at three times the resolution, cropped to fill.
 constexpr int thumbnailShortSide = 120;
 
+// The snapshot's own decoders: the same pixel limits as the upload's preparation, checked on the
+// header before anything is decoded, JPEGs scaled while decoding, orientation applied.
 QImage decodeThumbnail(const QByteArray& bytes) {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    // JPEG decoders scale while decoding, which keeps a full-screen snapshot cheap to open.
-    if (size.isValid() && qMin(size.width(), size.height()) > thumbnailShortSide)
-        reader.setScaledSize(
-            size.scaled(thumbnailShortSide, thumbnailShortSide, Qt::KeepAspectRatioByExpanding));
-    QImage image = reader.read();
-    if (image.isNull())
+    const std::optional<ScreenshotImage> image = ScreenshotImage::open(bytes);
+    if (!image)
         return {};
-    if (qMin(image.width(), image.height()) > thumbnailShortSide)
-        image = image.scaled(thumbnailShortSide, thumbnailShortSide, Qt::KeepAspectRatioByExpanding,
-                             Qt::SmoothTransformation);
-    return image;
+    const qint64 shortest = qMin(image->pixelWidth(), image->pixelHeight());
+    const qint64 longest = qMax(image->pixelWidth(), image->pixelHeight());
+    // The long side that gives the short side thumbnailShortSide pixels, rounded up.
+    const qint64 longSide =
+        shortest > thumbnailShortSide ? (longest * thumbnailShortSide + shortest - 1) / shortest : longest;
+    return image->thumbnail(int(longSide)).value_or(QImage());
+}
+
+// Narrates the thumbnail's decoding, as the window narrates its own life (composer debug lines).
+void trace(const QString& line) {
+    qCDebug(lcFeedbackComposer).noquote() << QStringLiteral("composer: ") + line;
+}
+
+// Decodes off the main thread, so that a large or hostile snapshot never holds up the event loop
+// (and with it the owner's protocol); resumes on the main thread to hand the picture to the view.
+QCoro::Task<> loadThumbnail(QPointer<FeedbackView> view, QByteArray bytes,
+                            std::function<void(FeedbackView*, QImage)> apply) {
+    const std::optional<QImage> thumbnail = co_await onWorkerThread<QImage>([bytes = std::move(bytes)] {
+        trace(QStringLiteral("decoding the snapshot"));
+        return decodeThumbnail(bytes);
+    });
+    const QImage picture = thumbnail.value_or(QImage());
+    trace(picture.isNull() ? QStringLiteral("no thumbnail") : QStringLiteral("thumbnail ready"));
+    if (view)
+        apply(view.data(), picture);
 }
 
 } // namespace
@@ -94,7 +108,10 @@ FeedbackView::FeedbackView(FeedbackIntent intent, std::optional<QByteArray> scre
     , accent_(Feedback::effectiveAccentColor())
     , accentInk_(Feedback::accentInk(accent_)) {
     if (screenshot_)
-        thumbnail_ = decodeThumbnail(*screenshot_);
+        loadThumbnail(QPointer<FeedbackView>(this), *screenshot_, [](FeedbackView* view, QImage thumbnail) {
+            view->thumbnail_ = std::move(thumbnail);
+            Q_EMIT view->thumbnailChanged();
+        });
 }
 
 FeedbackView::~FeedbackView() = default;

@@ -39,8 +39,8 @@ class FeedbackView : public QObject {
     Q_PROPERTY(bool hasScreenshotNote READ hasScreenshotNote NOTIFY screenshotNoteChanged)
     Q_PROPERTY(QString screenshotNote READ screenshotNoteOrEmpty NOTIFY screenshotNoteChanged)
     Q_PROPERTY(bool hasScreenshot READ hasScreenshot CONSTANT)
-    Q_PROPERTY(bool hasThumbnail READ hasThumbnail CONSTANT)
-    Q_PROPERTY(QImage thumbnail READ thumbnail CONSTANT)
+    Q_PROPERTY(bool hasThumbnail READ hasThumbnail NOTIFY thumbnailChanged)
+    Q_PROPERTY(QImage thumbnail READ thumbnail NOTIFY thumbnailChanged)
     Q_PROPERTY(
         bool attachScreenshot READ attachScreenshot WRITE setAttachScreenshot NOTIFY attachScreenshotChanged)
     Q_PROPERTY(bool copiedCode READ copiedCode NOTIFY copiedCodeChanged)
@@ -122,7 +122,8 @@ public:
     QString screenshotNoteOrEmpty() const { return screenshotNote_.value_or(QString()); }
     std::optional<QByteArray> screenshot() const { return screenshot_; }
     bool hasScreenshot() const { return screenshot_.has_value(); }
-    // A small picture of the snapshot for the row; absent (null) when the bytes are not an image.
+    // A small picture of the snapshot for the row; absent (null) until it has been decoded on a worker
+    // thread, and for good when the bytes are not an image within the pixel limits.
     bool hasThumbnail() const { return !thumbnail_.isNull(); }
     QImage thumbnail() const { return thumbnail_; }
     bool attachScreenshot() const { return attachScreenshot_; }
@@ -196,6 +197,8 @@ Q_SIGNALS:
     void sealShownChanged();
     void messageFocusedChanged();
     void whatHappensNextChanged();
+    // The snapshot's decoding has finished, with a thumbnail or without one; emitted once.
+    void thumbnailChanged();
     // A submit has applied its outcome: accepted (the success screen shows) or not (the banner does).
     void submitFinished(bool accepted);
 

@@ -7,16 +7,14 @@
 #include "FeedbackSession.h"
 #include "FeedbackSubmission.h"
 #include "HttpClassification.h"
+#include "OnWorkerThread.h"
 #include "PlainEntry.h"
 #include "ScreenshotImage.h"
 
-#include <QCoroFuture>
 #include <QCoroTimer>
-#include <QFuture>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPromise>
-#include <QThreadPool>
+#include <QMimeDatabase>
 
 #include <algorithm>
 #include <atomic>
@@ -40,15 +38,17 @@ const QString jpegType = QStringLiteral("image/jpeg");
 // thread (often the composer's) keeps running meanwhile.
 QCoro::Task<std::optional<QByteArray>> preparedInBackground(QByteArray bytes, std::optional<int> maxLongEdge,
                                                             std::optional<int> maxBytes) {
-    auto promise = std::make_shared<QPromise<std::optional<QByteArray>>>();
-    QFuture<std::optional<QByteArray>> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, bytes, maxLongEdge, maxBytes] {
-        promise->addResult(preparedScreenshot(bytes, maxLongEdge, maxBytes));
-        promise->finish();
-    });
-    co_await qCoro(future).waitForFinished();
-    co_return future.resultCount() > 0 ? future.result() : std::nullopt;
+    const std::optional<std::optional<QByteArray>> prepared =
+        co_await onWorkerThread<std::optional<QByteArray>>(
+            [bytes, maxLongEdge, maxBytes] { return preparedScreenshot(bytes, maxLongEdge, maxBytes); });
+    co_return prepared.value_or(std::nullopt);
+}
+
+// Whether a content type says JPEG (aliases and parameters included).
+bool claimsJpeg(const QString& contentType) {
+    const QMimeType type =
+        QMimeDatabase().mimeTypeForName(contentType.section(u';', 0, 0).trimmed().toLower());
+    return type.isValid() && type.inherits(jpegType);
 }
 
 // The pause before a retry is at least the configured delay: a coarse timer may fire early.
@@ -163,6 +163,11 @@ QCoro::Task<ScreenshotUploadResult> uploadScreenshotResult(QByteArray bytes, QSt
 
     const std::optional<QByteArray> prepared =
         co_await preparedInBackground(bytes, std::nullopt, std::nullopt);
+    // Bytes no decoder here can read (damaged, not a picture, or one above the pixel limits) are never
+    // sent under the JPEG label the delivery calls give every snapshot: they stay here, and the report
+    // says why. Under another label the caller vouches for them and they go out as they are.
+    if (!prepared && claimsJpeg(contentType))
+        co_return ScreenshotUploadResult::failure(ScreenshotUploadError::unreadable());
     const QByteArray body = prepared.value_or(bytes);
     const QString bodyType = body == bytes ? contentType : jpegType;
 

@@ -28,8 +28,61 @@ bool isJpeg(const QByteArray& bytes) {
     return startsWith(bytes, soi, 3);
 }
 
-bool tooLarge(QSize size) {
-    return qint64(size.width()) * size.height() > ScreenshotImage::maxPixels;
+bool sizeWithinLimits(QSize size) {
+    return ScreenshotImage::withinLimits(size.width(), size.height());
+}
+
+// Qt's readers refuse on their own to allocate more than this for one picture: a limit that holds
+// even where a plugin's size in the header and its decoded picture disagree.
+constexpr int qtAllocationLimitMiB = int(ScreenshotImage::maxPixels * 4 / (1024 * 1024));
+
+void limitQtReader(QImageReader& reader) {
+    reader.setAllocationLimit(qtAllocationLimitMiB);
+}
+
+// Whether the JPEG's frame is progressive (SOF2, SOF6, SOF10 or SOF14): segments are walked from the
+// start of image up to the first frame header.
+bool isProgressiveJpeg(const QByteArray& bytes) {
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size()) {
+        if (uchar(bytes[at]) != 0xFF)
+            return false;
+        const uchar marker = uchar(bytes[at + 1]);
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+            return marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+        if (marker == 0xDA) // scan data before any frame header
+            return false;
+        at += 2 + ((qsizetype(uchar(bytes[at + 2])) << 8) | uchar(bytes[at + 3]));
+    }
+    return false;
+}
+
+// What decoding a JPEG holds for the whole picture must fit what the limit allows any path (four
+// bytes a pixel at the pixel limit). A progressive JPEG keeps every DCT coefficient, two bytes a
+// sample, until its last scan: 6 bytes a pixel at 4:4:4, 3 at 4:2:0, 8 for CMYK. Qt's reader, which
+// decodes CMYK, also holds the whole decoded picture at four bytes a pixel.
+bool jpegFitsTheLimit(const QByteArray& bytes, QSize size, int subsampling, int colorspace) {
+    const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
+    int halfBytes = 0; // per pixel, in halves of a byte
+    if (isProgressiveJpeg(bytes)) {
+        if (cmyk)
+            halfBytes = 16;
+        else if (subsampling == TJSAMP_GRAY)
+            halfBytes = 4;
+        else if (subsampling == TJSAMP_420 || subsampling == TJSAMP_411)
+            halfBytes = 6;
+        else if (subsampling == TJSAMP_422 || subsampling == TJSAMP_440)
+            halfBytes = 8;
+        else
+            halfBytes = 12;
+    }
+    if (cmyk)
+        halfBytes += 8;
+    return qint64(size.width()) * size.height() * halfBytes <= ScreenshotImage::maxPixels * 4 * 2;
 }
 
 struct TurboHandle {
@@ -89,7 +142,8 @@ struct PngJob {
     png_bytep wholeImage; // interlaced pictures only
 };
 
-// Header pass (decodeRows false) or full decode. Returns false on any libpng error.
+// Header pass (decodeRows false) or full decode. Returns false on any libpng error, and right after
+// the header for a picture above the limits.
 bool runPng(PngJob* job) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     if (!png)
@@ -103,6 +157,8 @@ bool runPng(PngJob* job) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
+    // libpng itself refuses a longer side while it reads the header.
+    png_set_user_limits(png, ScreenshotImage::maxSide, ScreenshotImage::maxSide);
     png_set_read_fn(png, &job->source, readFromMemory);
     // The zlib and chunk checksums guard archives against bit rot; a damaged snapshot would only show
     // damaged pixels, and skipping them saves a pass over the whole decompressed picture.
@@ -112,6 +168,10 @@ bool runPng(PngJob* job) {
     job->header.width = png_get_image_width(png, info);
     job->header.height = png_get_image_height(png, info);
     job->header.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    if (!ScreenshotImage::withinLimits(job->header.width, job->header.height)) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
     png_bytep exif = nullptr;
     png_uint_32 exifLength = 0;
     if (png_get_eXIf_1(png, info, &exifLength, &exif) && exif)
@@ -185,13 +245,9 @@ std::optional<QImage> shrunk(const QImage& rgb, int longSide) {
 std::optional<ScreenshotImage> ScreenshotImage::open(const QByteArray& bytes) {
     if (startsWith(bytes, pngSignature, 8)) {
         PngJob job = pngJob(bytes, false);
-        if (runPng(&job)) {
-            const QSize size(int(job.header.width), int(job.header.height));
-            if (size.isEmpty() || tooLarge(size))
-                return std::nullopt;
-            return ScreenshotImage(bytes, Encoding::png, size);
-        }
-        return std::nullopt;
+        if (!runPng(&job))
+            return std::nullopt;
+        return ScreenshotImage(bytes, Encoding::png, QSize(int(job.header.width), int(job.header.height)));
     }
     if (isJpeg(bytes)) {
         TurboHandle decoder(tjInitDecompress());
@@ -204,7 +260,7 @@ std::optional<ScreenshotImage> ScreenshotImage::open(const QByteArray& bytes) {
                                 static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling,
                                 &colorspace) == 0) {
             const QSize size(width, height);
-            if (size.isEmpty() || tooLarge(size))
+            if (!sizeWithinLimits(size) || !jpegFitsTheLimit(bytes, size, subsampling, colorspace))
                 return std::nullopt;
             return ScreenshotImage(bytes, Encoding::jpeg, size);
         }
@@ -214,10 +270,12 @@ std::optional<ScreenshotImage> ScreenshotImage::open(const QByteArray& bytes) {
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    limitQtReader(reader);
     if (!reader.canRead() || reader.imageCount() == 0)
         return std::nullopt;
-    const QSize size = reader.size().isValid() ? reader.size() : QSize(0, 0);
-    if (tooLarge(size))
+    // A format that does not tell its size before decoding cannot be checked against the limits.
+    const QSize size = reader.size();
+    if (!sizeWithinLimits(size))
         return std::nullopt;
     const Encoding encoding = reader.format() == "jpeg" ? Encoding::jpeg : Encoding::other;
     return ScreenshotImage(bytes, encoding, size);
@@ -226,20 +284,22 @@ std::optional<ScreenshotImage> ScreenshotImage::open(const QByteArray& bytes) {
 std::optional<QImage> ScreenshotImage::thumbnail(int longSide) const {
     if (longSide < 1)
         return std::nullopt;
-    std::optional<QImage> picture;
     if (encoding_ == Encoding::png)
-        picture = pngThumbnail(longSide);
-    else if (encoding_ == Encoding::jpeg && isJpeg(bytes_))
-        picture = jpegThumbnail(longSide);
-    // Colour spaces or variants the fast decoders do not handle (CMYK JPEG, for one) go through Qt.
-    if (!picture && encoding_ != Encoding::png)
-        picture = genericThumbnail(longSide);
-    return picture;
+        return pngThumbnail(longSide);
+    // CMYK JPEGs, which libturbojpeg cannot turn into RGB, go through Qt; other JPEGs it refuses are
+    // refused here too (a progressive JPEG with too many scans would keep Qt's reader busy for long).
+    bool turboCannot = !isJpeg(bytes_);
+    if (encoding_ == Encoding::jpeg && !turboCannot) {
+        std::optional<QImage> picture = jpegThumbnail(longSide, &turboCannot);
+        if (picture || !turboCannot)
+            return picture;
+    }
+    return genericThumbnail(longSide);
 }
 
 std::optional<QImage> ScreenshotImage::pngThumbnail(int longSide) const {
     PngJob header = pngJob(bytes_, false);
-    if (!runPng(&header))
+    if (!runPng(&header)) // also refuses a picture above the limits
         return std::nullopt;
     const int width = int(header.header.width);
     const int height = int(header.header.height);
@@ -261,7 +321,7 @@ std::optional<QImage> ScreenshotImage::pngThumbnail(int longSide) const {
     return ExifOrientation::applied(resampler.result(), header.header.orientation);
 }
 
-std::optional<QImage> ScreenshotImage::jpegThumbnail(int longSide) const {
+std::optional<QImage> ScreenshotImage::jpegThumbnail(int longSide, bool* turboCannot) const {
     TurboHandle decoder(tjInitDecompress());
     if (!decoder.handle)
         return std::nullopt;
@@ -271,7 +331,15 @@ std::optional<QImage> ScreenshotImage::jpegThumbnail(int longSide) const {
     int height = 0;
     int subsampling = 0;
     int colorspace = 0;
-    if (tjDecompressHeader3(decoder.handle, data, length, &width, &height, &subsampling, &colorspace) != 0)
+    if (tjDecompressHeader3(decoder.handle, data, length, &width, &height, &subsampling, &colorspace) != 0) {
+        *turboCannot = true;
+        return std::nullopt;
+    }
+    if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK) {
+        *turboCannot = true;
+        return std::nullopt;
+    }
+    if (!sizeWithinLimits(QSize(width, height)))
         return std::nullopt;
     const QSize target = BoxResampler::fittedSize(width, height, longSide);
     // Let the decoder drop detail in the DCT domain: the smallest of its scales that still covers
@@ -293,7 +361,7 @@ std::optional<QImage> ScreenshotImage::jpegThumbnail(int longSide) const {
     if (decoded.isNull())
         return std::nullopt;
     if (tjDecompress2(decoder.handle, data, length, decoded.bits(), scaledWidth, int(decoded.bytesPerLine()),
-                      scaledHeight, TJPF_RGB, 0) != 0 &&
+                      scaledHeight, TJPF_RGB, TJFLAG_LIMITSCANS) != 0 &&
         tjGetErrorCode(decoder.handle) != TJERR_WARNING) // a damaged tail still gives a picture
         return std::nullopt;
     const std::optional<QImage> small = shrunk(decoded, longSide);
@@ -307,9 +375,12 @@ std::optional<QImage> ScreenshotImage::genericThumbnail(int longSide) const {
     buffer.setData(bytes_);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    limitQtReader(reader);
     reader.setAutoTransform(true);
+    if (!sizeWithinLimits(reader.size()))
+        return std::nullopt;
     const QImage image = reader.read();
-    if (image.isNull())
+    if (image.isNull() || !sizeWithinLimits(image.size()))
         return std::nullopt;
     const QImage rgb = flattenedRgb(image);
     if (rgb.isNull())

@@ -22,6 +22,10 @@ ScreenshotUploadError ScreenshotUploadError::badResponse() {
     // The service took the bytes but gave no identifier to point at them: another try may get one.
     return {Kind::badResponse, 0, QString(), HttpVerdict::tryLater};
 }
+ScreenshotUploadError ScreenshotUploadError::unreadable() {
+    // Nothing went out: bytes that cannot be read now cannot be read later either.
+    return {Kind::unreadable, 0, QString(), HttpVerdict::refused};
+}
 
 QString ScreenshotUploadError::summary() const {
     switch (kind_) {
@@ -33,6 +37,8 @@ QString ScreenshotUploadError::summary() const {
         return QStringLiteral("Feedback.appKey is not set");
     case Kind::badResponse:
         return QStringLiteral("the hub answered without a screenshot id");
+    case Kind::unreadable:
+        return QStringLiteral("the snapshot is not a readable image");
     }
     return {};
 }

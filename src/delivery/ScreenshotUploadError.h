@@ -11,7 +11,7 @@ namespace Feedback {
 // Why a snapshot upload failed. Its summary travels in the report's bundle.
 class ScreenshotUploadError {
 public:
-    enum class Kind { http, transport, notConfigured, badResponse };
+    enum class Kind { http, transport, notConfigured, badResponse, unreadable };
 
     // The HTTP status the service answered with (0 when the answer was not HTTP).
     static ScreenshotUploadError http(int status);
@@ -22,13 +22,15 @@ public:
     static ScreenshotUploadError notSendable(const QString& description);
     static ScreenshotUploadError notConfigured();
     static ScreenshotUploadError badResponse();
+    // The snapshot could not be read as a picture, so it was not sent as one.
+    static ScreenshotUploadError unreadable();
 
     Kind kind() const { return kind_; }
     int status() const { return status_; }
     QString description() const { return description_; }
 
-    // "HTTP 503", "network error (...)", "Feedback.appKey is not set" or
-    // "the hub answered without a screenshot id".
+    // "HTTP 503", "network error (...)", "Feedback.appKey is not set",
+    // "the hub answered without a screenshot id" or "the snapshot is not a readable image".
     QString summary() const;
     // How the snapshot path reads the failure: an HTTP status through the snapshot table of
     // HttpClassification, a transport error as a transport failure, an answer without an identifier as

@@ -6,6 +6,7 @@
 #include "Feedback.h"
 #include "FeedbackRewardLine.h"
 #include "FeedbackRewards.h"
+#include "HostileImages.h"
 #include "PreferenceStore.h"
 
 #include <QBuffer>
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -218,11 +220,26 @@ TEST_F(FeedbackViewTest, SnapshotRowAndThumbnail) {
         {"png", image("PNG"), true, true},
         {"large jpeg", image("JPEG", QSize(2400, 1500)), true, true},
         {"not an image", QByteArray("definitely not a picture"), true, false},
+        {"above the pixel limit",
+         HostileImages::zeroPng(16384, 16384, HostileImages::PngLayout::interlacedRgb8, false), true, false},
         {"empty", QByteArray(), true, false},
     };
     for (const SnapshotCase& c : cases) {
         SCOPED_TRACE(c.name);
         FeedbackView view(FeedbackIntent::idea, c.bytes);
+        // Decoded on a worker thread; the picture arrives on the view's own thread.
+        int decoded = 0;
+        QObject::connect(
+            &view, &FeedbackView::thumbnailChanged, &view,
+            [&] {
+                ++decoded;
+                EXPECT_EQ(QThread::currentThread(), view.thread());
+            },
+            Qt::DirectConnection);
+        if (c.bytes) {
+            ASSERT_TRUE(waitUntil([&] { return decoded > 0; }));
+        }
+        EXPECT_EQ(decoded, c.bytes ? 1 : 0);
         EXPECT_EQ(view.hasScreenshot(), c.row);
         EXPECT_EQ(view.hasThumbnail(), c.thumbnail);
         EXPECT_EQ(view.screenshot(), c.bytes);

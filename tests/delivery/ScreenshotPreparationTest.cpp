@@ -1,12 +1,17 @@
 #include "BoxResampler.h"
 #include "DeliveryFixture.h"
 #include "ExifOrientation.h"
+#include "HostileImages.h"
 #include "ScreenshotImage.h"
 #include "TestImages.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImageWriter>
+
+#include <cstring>
+#include <functional>
 
 namespace {
 
@@ -217,6 +222,116 @@ TEST_F(PreparationTest, ClaimedGiantPictureIsRefusedQuickly) {
     EXPECT_EQ(Feedback::preparedScreenshot(png), std::nullopt);
     EXPECT_LT(timer.elapsed(), 2000);
 }
+
+// The most the process's resident size rose above where it stood while `work` ran, in MiB: the peak
+// is reset first (the kernel's clear_refs), so earlier tests do not count.
+qint64 peakGrowthMiB(const std::function<void()>& work) {
+    const auto status = [](const char* key) {
+        QFile file(QStringLiteral("/proc/self/status"));
+        if (!file.open(QIODevice::ReadOnly))
+            return qint64(-1);
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (line.startsWith(key))
+                return line.mid(qsizetype(std::strlen(key))).trimmed().split(' ').first().toLongLong() / 1024;
+        return qint64(-1);
+    };
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
+        return -1;
+    clear.close();
+    const qint64 before = status("VmRSS:");
+    work();
+    return status("VmHWM:") - before;
+}
+
+QByteArray bmpClaiming(int width, int height) {
+    QByteArray bmp;
+    QBuffer buffer(&bmp);
+    buffer.open(QIODevice::WriteOnly);
+    gradient(8, 8).save(&buffer, "BMP");
+    for (int i = 0; i < 4; ++i) {
+        bmp[18 + i] = char((width >> (8 * i)) & 0xFF);
+        bmp[22 + i] = char((height >> (8 * i)) & 0xFF);
+    }
+    return bmp;
+}
+
+struct HostileCase {
+    const char* name;
+    std::function<QByteArray()> bytes;
+    QSize prepared; // empty: refused
+    qint64 peakMiB = 100;
+};
+
+void PrintTo(const HostileCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class HostilePictureTest : public DeliveryFixture, public ::testing::WithParamInterface<HostileCase> {};
+
+// Whatever the header promises, preparation never holds more than a bounded amount: pictures above the
+// limits are refused on their header, and one at the limit is decoded row by row (a progressive JPEG
+// keeps its coefficients, at most 256 MiB).
+TEST_P(HostilePictureTest, IsRefusedOnItsHeaderOrDecodedInBoundedMemory) {
+    const QByteArray bytes = GetParam().bytes();
+    ASSERT_FALSE(bytes.isEmpty());
+    std::optional<QByteArray> prepared;
+    const qint64 growth = peakGrowthMiB([&] { prepared = Feedback::preparedScreenshot(bytes); });
+    ASSERT_GE(growth, 0) << "no /proc/self/clear_refs";
+    EXPECT_LT(growth, GetParam().peakMiB) << "MiB";
+    const bool accepted = !GetParam().prepared.isEmpty();
+    EXPECT_EQ(prepared.has_value(), accepted);
+    EXPECT_EQ(ScreenshotImage::open(bytes).has_value(), accepted);
+    if (prepared) {
+        EXPECT_EQ(TestImages::decoded(*prepared).size(), GetParam().prepared);
+    }
+}
+
+using HostileImages::PngLayout;
+using HostileImages::zeroPng;
+
+INSTANTIATE_TEST_SUITE_P(
+    Bombs, HostilePictureTest,
+    ::testing::Values(
+        HostileCase{"Png40000Squared", [] { return zeroPng(40000, 40000, PngLayout::rgb8, false); }, {}},
+        // Would need the whole picture at once: 16384 x 16384 x 3 bytes.
+        HostileCase{"InterlacedPng16384Squared",
+                    [] { return zeroPng(16384, 16384, PngLayout::interlacedRgb8, false); },
+                    {}},
+        HostileCase{
+            "PngOnePixelAboveTheLimit", [] { return zeroPng(8193, 8192, PngLayout::rgb8, false); }, {}},
+        // Few enough pixels, but one row alone would be hundreds of megabytes.
+        HostileCase{"PngOneRowOfTheWholeLimit",
+                    [] { return zeroPng(quint32(ScreenshotImage::maxPixels), 1, PngLayout::rgb8, false); },
+                    {}},
+        HostileCase{"JpegClaiming65000Squared",
+                    [] {
+                        return HostileImages::jpegClaiming(
+                            TestImages::jpeg(TestImages::halves(64, 64, Qt::red, Qt::blue), 90), 65000,
+                            65000);
+                    },
+                    {}},
+        // Within the pixel limit, but every coefficient of a progressive 4:4:4 picture would be held.
+        HostileCase{"ProgressiveJpegClaiming8192Squared",
+                    [] {
+                        return HostileImages::jpegClaiming(
+                            TestImages::progressiveJpeg(TestImages::halves(64, 64, Qt::red, Qt::blue), 90),
+                            8192, 8192);
+                    },
+                    {}},
+        HostileCase{"ProgressiveJpegOf8KScreen",
+                    [] {
+                        return HostileImages::jpegClaiming(
+                            TestImages::progressiveJpeg(TestImages::halves(64, 64, Qt::red, Qt::blue), 90),
+                            7680, 4320);
+                    },
+                    {1600, 900},
+                    300}, // its coefficients: 7680 x 4320 x 3 samples x 2 bytes
+        HostileCase{"BmpClaiming10000Squared", [] { return bmpClaiming(10000, 10000); }, {}},
+        HostileCase{"PngAtTheLimit", [] { return zeroPng(8192, 8192, PngLayout::rgb8, true); }, {1600, 1600}},
+        HostileCase{
+            "WidestPngAtTheLimit", [] { return zeroPng(65535, 1024, PngLayout::rgba16, true); }, {1600, 25}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BoxResamplerTest, AveragesByCoveredArea) {
     // Three source columns 0, 90, 180 into two output columns: each output covers 1.5 source pixels.

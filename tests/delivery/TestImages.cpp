@@ -218,6 +218,21 @@ QByteArray jpeg(const QImage& picture, int quality, std::optional<int> orientati
     return out.left(2) + segment + out.mid(2); // right after the start-of-image marker
 }
 
+QByteArray progressiveJpeg(const QImage& picture, int quality) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    tjhandle encoder = tjInitCompress();
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const int status =
+        tjCompress2(encoder, rgb.constBits(), rgb.width(), int(rgb.bytesPerLine()), rgb.height(), TJPF_RGB,
+                    &buffer, &size, TJSAMP_444, quality, TJFLAG_PROGRESSIVE);
+    QByteArray out =
+        status == 0 ? QByteArray(reinterpret_cast<const char*>(buffer), qsizetype(size)) : QByteArray();
+    tjFree(buffer);
+    tjDestroy(encoder);
+    return out;
+}
+
 QImage decoded(const QByteArray& bytes) {
     QBuffer buffer;
     buffer.setData(bytes);

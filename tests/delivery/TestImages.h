@@ -22,6 +22,9 @@ QByteArray png(const QImage& picture, PngKind kind = PngKind::rgb, std::optional
 // Baseline JPEG through libturbojpeg; with an orientation, an APP1 EXIF segment carries it.
 QByteArray jpeg(const QImage& picture, int quality, std::optional<int> orientation = {});
 
+// Progressive JPEG at 4:4:4 through libturbojpeg.
+QByteArray progressiveJpeg(const QImage& picture, int quality);
+
 // The picture in the bytes, decoded by Qt without applying any orientation.
 QImage decoded(const QByteArray& bytes);
 // The quality (1 to 100) whose standard luminance table the JPEG uses, from its first DC step;
