@@ -115,6 +115,7 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        helper.narrateComposer();
     }
 
     // Starts the helper, configures it and has every snapshot request answered with a picture of the

@@ -239,6 +239,7 @@ TEST(HelperEnd, ASignalClosesTheOpenComposer) {
     QTemporaryDir home;
     OwnerDriver owner;
     isolate(owner, home);
+    owner.narrateComposer();
     owner.answerSnapshotsWith(OwnerDriver::sampleImage());
     ASSERT_TRUE(owner.start());
     owner.writeLine(R"({"cmd":"compose"})");

@@ -43,6 +43,7 @@ protected:
                                    QStringLiteral("http://127.0.0.1:9"));
         // The composer's window needs no screen here.
         owner.environment().insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        owner.narrateComposer();
         ASSERT_TRUE(owner.start());
         owner.writeLine(R"({"config":{"appKey":"a","ingestKey":"k"}})");
         ASSERT_TRUE(owner.waitForReadyCount(1));

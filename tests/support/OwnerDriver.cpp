@@ -15,8 +15,9 @@
 OwnerDriver::OwnerDriver(QObject* parent)
     : QObject(parent)
     , environment_(QProcessEnvironment::systemEnvironment()) {
-    // The host's and the composer's narration, which tests follow.
-    environment_.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("morvik.feedback.*.debug=true"));
+    // The host's narration of snapshot requests, which tests follow.
+    environment_.insert(QStringLiteral("QT_LOGGING_RULES"),
+                        QStringLiteral("morvik.feedback.host.debug=true"));
     // A private runtime folder: helpers of parallel tests must not find each other's reopen socket.
     environment_.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_.path());
     connect(&process_, &QProcess::readyReadStandardOutput, this, &OwnerDriver::readOutput);
@@ -33,6 +34,12 @@ OwnerDriver::~OwnerDriver() {
 
 QString OwnerDriver::helperPath() {
     return QStringLiteral(MORVIK_HELPER_PATH);
+}
+
+void OwnerDriver::narrateComposer() {
+    environment_.insert(
+        QStringLiteral("QT_LOGGING_RULES"),
+        QStringLiteral("morvik.feedback.host.debug=true;morvik.feedback.composer.debug=true"));
 }
 
 bool OwnerDriver::start(const QStringList& arguments) {

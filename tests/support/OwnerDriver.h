@@ -29,6 +29,8 @@ public:
 
     // Environment for the helper; defaults to this process's environment with tracing turned on.
     QProcessEnvironment& environment() { return environment_; }
+    // Also the composer's narration (window exposed, shown, closed; report accepted or not).
+    void narrateComposer();
     // Starts the helper binary under test, or the given copy of it.
     void setProgram(const QString& path) { program_ = path; }
     bool start(const QStringList& arguments = {});
