@@ -1,5 +1,7 @@
 #include "PreferenceStore.h"
 
+#include "PrivateFolder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -13,20 +15,7 @@
 
 namespace {
 
-constexpr mode_t privateFolder = S_IRWXU;
 constexpr mode_t privateFile = S_IRUSR | S_IWUSR;
-
-// Creates the missing folders of the path, each 0700 whatever the umask; folders that exist are left
-// as they are.
-void makePrivateFolders(const QString& folder) {
-    const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    if (QFileInfo::exists(absolute))
-        return;
-    makePrivateFolders(QFileInfo(absolute).path());
-    const QByteArray path = QFile::encodeName(absolute);
-    if (::mkdir(path.constData(), privateFolder) == 0)
-        ::chmod(path.constData(), privateFolder);
-}
 
 // Makes the file 0600, creating it empty when missing: QSettings writes through a temporary file that
 // takes the permissions of the file it replaces, and the umask's when there is none.
@@ -106,7 +95,7 @@ QString PreferenceStore::fileName() const {
 
 void PreferenceStore::save() {
     const QString file = settings_->fileName();
-    makePrivateFolders(QFileInfo(file).path());
+    PrivateFolder::make(QFileInfo(file).path());
     makePrivateFile(file);
     settings_->sync();
     // The replacement takes the permissions of the file it replaced; this keeps a file that

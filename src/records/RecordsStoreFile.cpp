@@ -1,5 +1,7 @@
 #include "RecordsStoreFile.h"
 
+#include "PrivateFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,8 +18,6 @@ std::atomic<quint64> RecordsStoreFile::writes_{0};
 
 namespace {
 
-constexpr QFileDevice::Permissions privateFolder =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 constexpr QFileDevice::Permissions privateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 int openNoInterrupt(const QByteArray& path, int flags, mode_t mode = 0) {
@@ -55,23 +55,6 @@ int openLockFile(const QString& path) {
 
 } // namespace
 
-bool RecordsStoreFile::makeFolder(const QString& folder) {
-    QStringList missing;
-    QString at = QDir::cleanPath(folder);
-    while (!QFileInfo::exists(at)) {
-        missing.prepend(at);
-        const QString parent = QFileInfo(at).path();
-        if (parent == at)
-            break;
-        at = parent;
-    }
-    QDir dir;
-    for (const QString& path : std::as_const(missing))
-        if (!dir.mkdir(path, privateFolder) && !QFileInfo(path).isDir())
-            return false;
-    return QFileInfo(folder).isDir();
-}
-
 std::optional<FailureRecords::State> RecordsStoreFile::read(const QString& path) {
     // Only a regular file of ours: not followed through a link, and a pipe or a device put in its
     // place neither blocks the queue nor feeds it without end.
@@ -93,7 +76,7 @@ std::optional<FailureRecords::State> RecordsStoreFile::read(const QString& path)
 }
 
 bool RecordsStoreFile::write(const QString& path, const QByteArray& bytes) {
-    if (!makeFolder(QFileInfo(path).absolutePath()))
+    if (!PrivateFolder::make(QFileInfo(path).absolutePath()))
         return false;
     // QSaveFile writes through a symbolic link to its target; the store replaces the link instead.
     if (QFileInfo(path).isSymLink())
@@ -145,7 +128,7 @@ void RecordsFileLock::release() {
 
 RecordsFileLock RecordsFileLock::acquire(const QString& path, std::chrono::milliseconds wait) {
     RecordsFileLock lock;
-    if (!RecordsStoreFile::makeFolder(QFileInfo(path).absolutePath()))
+    if (!PrivateFolder::make(QFileInfo(path).absolutePath()))
         return lock;
     lock.fd_ = openLockFile(path);
     if (lock.fd_ < 0)

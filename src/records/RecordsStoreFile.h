@@ -29,9 +29,6 @@ public:
     // Successful writes in this run.
     static quint64 writeCount();
 
-    // Creates the folder and its missing parents, each missing one as 0700.
-    static bool makeFolder(const QString& folder);
-
     // Far above what 50 entries and four stamps take; a larger file is not a store file.
     static constexpr qint64 maxBytes = 1024 * 1024;
 

@@ -112,8 +112,9 @@ TEST_P(HostileEntryTest, IsNeverPostedAndTheRestGoOut) {
     EXPECT_EQ(postedIds(), QStringList{"B"});
     struct stat info {};
     EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &info) == 0, GetParam().remains);
-    if (QFileInfo::exists(scratch))
+    if (QFileInfo::exists(scratch)) {
         EXPECT_EQ(QFile(scratch).size(), report("secret").size()) << "a link's target is left alone";
+    }
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {

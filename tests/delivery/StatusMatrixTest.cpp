@@ -34,21 +34,6 @@ HttpVerdict verdictOf(const HttpClassification& table, const StatusExchange& exc
     return table.verdict(result);
 }
 
-// "Status403", "RefusedConnection", ...
-std::string rowName(const StatusExchange& exchange) {
-    switch (exchange.fault()) {
-    case Fault::none:
-        return "Status" + std::to_string(exchange.status());
-    case Fault::refusedConnection:
-        return "RefusedConnection";
-    case Fault::reset:
-        return "Reset";
-    case Fault::stall:
-        return "Stall";
-    }
-    return "Unknown";
-}
-
 QUrl withPath(QUrl base, const QString& path) {
     base.setPath(path);
     return base;
@@ -99,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReportRow{StatusExchange::refusedConnection(), V::transportFailure, failed},
                       ReportRow{StatusExchange::reset(), V::transportFailure, failed},
                       ReportRow{StatusExchange::stall(), V::transportFailure, failed}),
-    [](const auto& info) { return rowName(info.param.exchange); });
+    [](const auto& info) { return info.param.exchange.name().toStdString(); });
 
 // --- Snapshot ----------------------------------------------------------------------------------------
 
@@ -162,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SnapshotRow{StatusExchange::refusedConnection(), V::transportFailure, K::transport, 2},
                       SnapshotRow{StatusExchange::reset(), V::transportFailure, K::transport, 2},
                       SnapshotRow{StatusExchange::stall(), V::transportFailure, K::transport, 2}),
-    [](const auto& info) { return rowName(info.param.exchange); });
+    [](const auto& info) { return info.param.exchange.name().toStdString(); });
 
 // --- Rewards -----------------------------------------------------------------------------------------
 
@@ -220,6 +205,6 @@ INSTANTIATE_TEST_SUITE_P(Rewards, RewardsMatrixTest,
                                                       V::transportFailure, false},
                                            RewardsRow{StatusExchange::reset(), V::transportFailure, false},
                                            RewardsRow{StatusExchange::stall(), V::transportFailure, false}),
-                         [](const auto& info) { return rowName(info.param.exchange); });
+                         [](const auto& info) { return info.param.exchange.name().toStdString(); });
 
 } // namespace

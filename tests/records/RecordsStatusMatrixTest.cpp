@@ -41,20 +41,6 @@ QUrl withPath(QUrl base, const QString& path) {
     return base;
 }
 
-std::string rowName(const StatusExchange& exchange) {
-    switch (exchange.fault()) {
-    case Fault::none:
-        return "Status" + std::to_string(exchange.status());
-    case Fault::refusedConnection:
-        return "RefusedConnection";
-    case Fault::reset:
-        return "Reset";
-    case Fault::stall:
-        return "Stall";
-    }
-    return "Unknown";
-}
-
 void recordTwoFailures() {
     const FailureRecords::Time when = at("2024-05-01T10:00:00Z");
     FailureRecords::record(QStringLiteral("action_failed"), QStringLiteral("sync"), std::nullopt, 3,
@@ -133,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Records, RecordsMatrixTest,
                                                       "records: offline, 2 kept"},
                                            RecordsRow{StatusExchange::stall(), V::transportFailure, false,
                                                       "records: offline, 2 kept"}),
-                         [](const auto& info) { return rowName(info.param.exchange); });
+                         [](const auto& info) { return info.param.exchange.name().toStdString(); });
 
 // --- Diagnostics bundle ------------------------------------------------------------------------------
 
@@ -181,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DiagnosticsRow{StatusExchange::refusedConnection(), V::transportFailure, none},
                       DiagnosticsRow{StatusExchange::reset(), V::transportFailure, none},
                       DiagnosticsRow{StatusExchange::stall(), V::transportFailure, none}),
-    [](const auto& info) { return rowName(info.param.exchange); });
+    [](const auto& info) { return info.param.exchange.name().toStdString(); });
 
 // --- Keys and tokens with control characters ---------------------------------------------------------
 

@@ -21,13 +21,13 @@ quint16 unusedPort() {
 QString StatusExchange::name() const {
     switch (fault_) {
     case Fault::none:
-        return QString::number(status_);
+        return QStringLiteral("Status%1").arg(status_);
     case Fault::refusedConnection:
-        return QStringLiteral("refused connection");
+        return QStringLiteral("RefusedConnection");
     case Fault::reset:
-        return QStringLiteral("reset");
+        return QStringLiteral("Reset");
     case Fault::stall:
-        return QStringLiteral("stall");
+        return QStringLiteral("Stall");
     }
     return {};
 }

@@ -26,6 +26,7 @@ public:
 
     int status() const { return status_; }
     Fault fault() const { return fault_; }
+    // "Status403", "RefusedConnection", "Reset", "Stall": also the row names of parameterised tests.
     QString name() const;
 
     // Makes the stand-in meet every `method` `path` request this way until its replies are cleared;
