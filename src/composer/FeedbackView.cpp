@@ -48,10 +48,12 @@ void trace(const QString& line) {
 // (and with it the owner's protocol); resumes on the main thread to hand the picture to the view.
 QCoro::Task<> loadThumbnail(QPointer<FeedbackView> view, QByteArray bytes,
                             std::function<void(FeedbackView*, QImage)> apply) {
-    const std::optional<QImage> thumbnail = co_await onWorkerThread<QImage>([bytes = std::move(bytes)] {
+    // Made before it is awaited (see preparedInBackground: GCC 12 and temporaries in co_await).
+    QCoro::Task<std::optional<QImage>> decoding = onWorkerThread<QImage>([bytes = std::move(bytes)] {
         trace(QStringLiteral("decoding the snapshot"));
         return decodeThumbnail(bytes);
     });
+    const std::optional<QImage> thumbnail = co_await decoding;
     const QImage picture = thumbnail.value_or(QImage());
     trace(picture.isNull() ? QStringLiteral("no thumbnail") : QStringLiteral("thumbnail ready"));
     if (view)

@@ -38,9 +38,11 @@ const QString jpegType = QStringLiteral("image/jpeg");
 // thread (often the composer's) keeps running meanwhile.
 QCoro::Task<std::optional<QByteArray>> preparedInBackground(QByteArray bytes, std::optional<int> maxLongEdge,
                                                             std::optional<int> maxBytes) {
-    const std::optional<std::optional<QByteArray>> prepared =
-        co_await onWorkerThread<std::optional<QByteArray>>(
-            [bytes, maxLongEdge, maxBytes] { return preparedScreenshot(bytes, maxLongEdge, maxBytes); });
+    // The task is made before it is awaited: GCC 12 destroys a temporary std::function created inside
+    // a co_await expression twice, which frees the captured snapshot under its owner.
+    QCoro::Task<std::optional<std::optional<QByteArray>>> work = onWorkerThread<std::optional<QByteArray>>(
+        [bytes, maxLongEdge, maxBytes] { return preparedScreenshot(bytes, maxLongEdge, maxBytes); });
+    const std::optional<std::optional<QByteArray>> prepared = co_await work;
     co_return prepared.value_or(std::nullopt);
 }
 

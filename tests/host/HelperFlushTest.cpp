@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <signal.h>
 
 using namespace std::chrono_literals;
 
@@ -167,7 +166,7 @@ TEST_F(HelperFlush, KilledMidFlushLosesNothingAndPostsNothingTwice) {
         auto owner = helper();
         owner->writeLine(R"({"cmd":"flush"})");
         owner->settle(std::chrono::milliseconds(QRandomGenerator::global()->bounded(0, 200)));
-        ::kill(pid_t(owner->process().processId()), SIGKILL);
+        owner->process().kill(); // SIGKILL, and nothing when it has ended already
         owner->process().waitForFinished(5000);
 
         const QHash<QString, int> counts = received();
