@@ -141,8 +141,8 @@ RecordsEngine::Commit RecordsEngine::commit(const Change& change, bool keepWhenB
     }
     // Without a lock file (an unwritable folder) the change is still made: there is no shared file
     // to lose it in, and the write below most likely fails as well and keeps it in memory.
-    const RecordsFileLock lock = RecordsFileLock::acquire(storeLockPath(*path), lockWait);
-    if (lock.status() == RecordsFileLock::Status::busy) {
+    const FileLock lock = FileLock::acquire(storeLockPath(*path), lockWait);
+    if (lock.status() == FileLock::Status::busy) {
         if (!keepWhenBusy)
             return Commit::busy;
         if (change) {
@@ -425,8 +425,8 @@ QCoro::Task<bool> RecordsEngine::upload(Time now) {
     // One process at a time uploads from a store file: another one's upload drops this trigger, as
     // this process's own would. The kernel lets the lock go when that process ends in any way.
     if (const auto path = storeURL()) {
-        uploadLock_ = RecordsFileLock::acquire(uploadLockPath(*path), std::chrono::milliseconds(0));
-        if (uploadLock_.status() == RecordsFileLock::Status::busy)
+        uploadLock_ = FileLock::acquire(uploadLockPath(*path), std::chrono::milliseconds(0));
+        if (uploadLock_.status() == FileLock::Status::busy)
             co_return false;
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FailureRecords.h"
+#include "FileLock.h"
 #include "RecordsStoreFile.h"
 
 #include <QCoroTask>
@@ -121,7 +122,7 @@ private:
     QTimer* timer_ = nullptr;
     bool uploading_ = false;
     // Held for the whole of an upload: one process at a time sends and settles a store file's batch.
-    RecordsFileLock uploadLock_;
+    FileLock uploadLock_;
     // Changes with reset(), so an upload that outlives a reset does not touch the new run's flags.
     quint64 generation_ = 0;
 };
