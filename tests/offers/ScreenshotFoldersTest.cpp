@@ -124,6 +124,22 @@ TEST_F(ScreenshotFoldersTest, AChangedSettingCountsOnTheNextCall) {
     EXPECT_EQ(ScreenshotFolders::current(roots).first(), withHome("@H/New"));
 }
 
+TEST(ScreenshotFoldersEnvironment, ConfigFolderFromTheEnvironment) {
+    const bool wasSet = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "/srv/conf/");
+    EXPECT_EQ(ScreenshotFolders::fromEnvironment().configHome, "/srv/conf");
+    // A relative or empty setting is invalid and falls back to ~/.config.
+    for (const char* value : {"relative/conf", ""}) {
+        qputenv("XDG_CONFIG_HOME", value);
+        EXPECT_EQ(ScreenshotFolders::fromEnvironment().configHome, QDir::homePath() + "/.config");
+    }
+    if (wasSet)
+        qputenv("XDG_CONFIG_HOME", saved);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
 TEST_F(ScreenshotFoldersTest, NearestExistingFolder) {
     const QString base = tree.path();
     ASSERT_TRUE(QDir().mkpath(base + "/a/b"));
