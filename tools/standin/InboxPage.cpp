@@ -57,6 +57,9 @@ QString table(const QString& title, const QStringList& headings, const QStringLi
 }
 
 template <typename Function> QStringList newestFirst(QList<InboxStore::Entry> entries, Function row) {
+    // The store lists entries in the order they arrived; two that arrived within one millisecond keep
+    // that order, reversed, under the sort by time.
+    std::reverse(entries.begin(), entries.end());
     std::stable_sort(entries.begin(), entries.end(),
                      [](const auto& a, const auto& b) { return a.receivedAt > b.receivedAt; });
     QStringList rows;
