@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <optional>
+
+// Shows and hides the offer banner for the host (the banner's window and Qt Quick live in the library
+// loaded on demand).
+class BannerPresenter {
+public:
+    virtual ~BannerPresenter() = default;
+    // Places the banner (over the owner's front window, else in one of our windows, else near the top
+    // right of the screen) and shows it without taking the focus.
+    virtual void show() = 0;
+    virtual void hide() = 0;
+    // A picture of our own window the banner belongs to, or nothing (no such window).
+    virtual std::optional<QByteArray> captureAnchorWindow() = 0;
+};

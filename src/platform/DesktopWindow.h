@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QRect>
+
+#include <cstdint>
+#include <optional>
+
+// One on-screen application window as the window list reports it. The values come from another
+// program's window properties, so the optional ones are absent when that program does not say.
+struct DesktopWindow {
+    // The process that owns the window.
+    std::optional<std::int32_t> pid;
+    // 0 normal, 3 kept above, 20 and more for docks, panels and notifications (DesktopWindows' layers).
+    int layer = 0;
+    // 0..1; absent when the window sets no opacity.
+    std::optional<double> alpha;
+    // The frame in root coordinates, in device pixels, origin at the top left of the primary screen,
+    // y growing downwards.
+    QRect bounds;
+
+    bool operator==(const DesktopWindow&) const = default;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <memory>
+
+// Watches folders for files that were written and closed, or moved in (tools write a temporary file
+// and rename it), and reports them in batches. Never the creation event: a file just created may still
+// be empty. Names starting with "." are left out. A folder that does not exist yet is watched from its
+// nearest existing ancestor and picked up once it (or a parent of it) is made; a folder that goes away
+// is picked up again when it comes back. Linux: inotify, read through a socket notifier on the main
+// thread. Main thread.
+class FolderWatch : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds defaultBatching{300};
+
+    explicit FolderWatch(QObject* parent = nullptr);
+    ~FolderWatch() override;
+
+    // Replaces the watched folders (cleaned absolute paths). Folders in both the old and the new list
+    // keep their watch; nothing already reported is reported again.
+    void setFolders(const QStringList& folders);
+    QStringList folders() const;
+
+    // How long notifications are collected before `filesArrived`; tests shorten it.
+    void setBatching(std::chrono::milliseconds batching);
+
+    // False when the kernel refused an inotify instance (too many open): nothing will be reported.
+    bool isWatching() const;
+
+signals:
+    // Full paths of files that arrived in a watched folder, in arrival order, without duplicates,
+    // at most once per batching interval.
+    void filesArrived(const QStringList& paths);
+
+private:
+    struct State;
+    std::unique_ptr<State> d_;
+};
