@@ -14,15 +14,15 @@ void log(const QString& line) {
     qCInfo(lcFeedbackOffers).noquote() << line;
 }
 
-// The provider's answer replaces the window capture, if an offer is still on screen when it comes.
+// Asks the provider and hands its answer back to the reporter, if the reporter is still there.
 QCoro::Task<> takeProviderSnapshot(QPointer<FeedbackReporter> reporter, Feedback::SnapshotProvider provider,
-                                   std::function<void(FeedbackReporter*, QByteArray)> apply) {
+                                   std::function<void(FeedbackReporter*, std::optional<QByteArray>)> apply) {
     // Made before it is awaited: GCC 12 destroys a temporary std::function inside a co_await twice.
     QCoro::Task<std::optional<QByteArray>> answer =
         Deferred<std::optional<QByteArray>>::run(std::move(provider));
-    const std::optional<QByteArray> bytes = co_await answer;
-    if (bytes && reporter && reporter->offering())
-        apply(reporter.data(), *bytes);
+    std::optional<QByteArray> bytes = co_await answer;
+    if (reporter)
+        apply(reporter.data(), std::move(bytes));
 }
 
 } // namespace
@@ -49,6 +49,13 @@ FeedbackReporter::FeedbackReporter()
     dismissTimer_.setSingleShot(true);
     dismissTimer_.setInterval(defaultDismissDelay);
     connect(&dismissTimer_, &QTimer::timeout, this, [this] { dismiss(QStringLiteral("timed out")); });
+    snapshotWait_.setSingleShot(true);
+    snapshotWait_.setInterval(defaultSnapshotWait);
+    // The picture did not come in time: the composer opens with what the offer has.
+    connect(&snapshotWait_, &QTimer::timeout, this, [this] {
+        if (awaitingSnapshot_)
+            openComposer();
+    });
 }
 
 void FeedbackReporter::setSurfaces(Surfaces surfaces) {
@@ -61,6 +68,24 @@ void FeedbackReporter::setClock(Clock clock) {
 
 void FeedbackReporter::setDismissDelay(std::chrono::milliseconds delay) {
     dismissTimer_.setInterval(delay);
+}
+
+void FeedbackReporter::setSnapshotWait(std::chrono::milliseconds wait) {
+    snapshotWait_.setInterval(wait);
+}
+
+bool FeedbackReporter::environmentOffers(const QProcessEnvironment& environment,
+                                         const QStringList& arguments) {
+    return environment.value(QStringLiteral("FEEDBACK_QA_OFFER")) == QLatin1String("1") ||
+           arguments.contains(QStringLiteral("-FeedbackQAOffer"));
+}
+
+void FeedbackReporter::activate() {
+    FeedbackReporter& reporter = shared();
+    if (reporter.surfaces_.refreshRewards)
+        reporter.surfaces_.refreshRewards();
+    if (environmentOffers(QProcessEnvironment::systemEnvironment(), QCoreApplication::arguments()))
+        QTimer::singleShot(qaOfferDelay, &reporter, [&reporter] { reporter.offer(Trigger::screenshot); });
 }
 
 bool FeedbackReporter::environmentMutes(const QProcessEnvironment& environment,
@@ -83,7 +108,8 @@ void FeedbackReporter::offer(Trigger trigger) {
         log(name + QStringLiteral(": feedback banner MUTED"));
         return;
     }
-    if (surfaces_.composerIsOpen && surfaces_.composerIsOpen()) {
+    // A composer about to open (waiting for its picture) counts as open.
+    if (awaitingSnapshot_ || (surfaces_.composerIsOpen && surfaces_.composerIsOpen())) {
         log(name + QStringLiteral(": composer already open, no banner"));
         return;
     }
@@ -91,6 +117,7 @@ void FeedbackReporter::offer(Trigger trigger) {
     if (lastOfferedAt_ && now - *lastOfferedAt_ <= offerSpacing)
         return;
     lastOfferedAt_ = now;
+    ++offerNumber_;
     log(name + QStringLiteral(": taken, feedback offered"));
     setSnapshot(surfaces_.captureAnchorWindow ? surfaces_.captureAnchorWindow() : std::nullopt);
     askSnapshotProvider();
@@ -101,12 +128,28 @@ void FeedbackReporter::offer(Trigger trigger) {
 }
 
 void FeedbackReporter::askSnapshotProvider() {
+    providerPending_ = false;
     Feedback::SnapshotProvider provider = Feedback::snapshotProvider();
     if (!provider)
         return;
-    takeProviderSnapshot(
-        QPointer<FeedbackReporter>(this), std::move(provider),
-        [](FeedbackReporter* reporter, QByteArray bytes) { reporter->setSnapshot(std::move(bytes)); });
+    providerPending_ = true;
+    const std::uint64_t offer = offerNumber_;
+    takeProviderSnapshot(QPointer<FeedbackReporter>(this), std::move(provider),
+                         [offer](FeedbackReporter* reporter, std::optional<QByteArray> bytes) {
+                             reporter->providerAnswered(offer, std::move(bytes));
+                         });
+}
+
+void FeedbackReporter::providerAnswered(std::uint64_t offer, std::optional<QByteArray> bytes) {
+    const bool forLatestOffer = offer == offerNumber_;
+    if (forLatestOffer)
+        providerPending_ = false;
+    // The owner's picture replaces the window capture of whatever offer is on screen (or waiting for
+    // it); once the offer is gone, it is dropped.
+    if (bytes && (offering() || (awaitingSnapshot_ && forLatestOffer)))
+        setSnapshot(std::move(bytes));
+    if (awaitingSnapshot_ && forLatestOffer)
+        openComposer();
 }
 
 void FeedbackReporter::dismiss(const QString& reason) {
@@ -135,25 +178,47 @@ void FeedbackReporter::act() {
     }
     log(QStringLiteral("feedback: opening the sheet (comment + optional diagnostics)"));
     Feedback::setComposerDiagCode(std::nullopt);
+    if (providerPending_) {
+        // The owner's picture of what the user just saw is on its way: opening without it would
+        // throw it away.
+        awaitingSnapshot_ = true;
+        snapshotWait_.start();
+        return;
+    }
+    openComposer();
+}
+
+void FeedbackReporter::openComposer() {
+    awaitingSnapshot_ = false;
+    snapshotWait_.stop();
     if (surfaces_.presentComposer)
         surfaces_.presentComposer(FeedbackIntent::idea, snapshot_);
     setSnapshot(std::nullopt);
-    if (const Feedback::DiagnosticsUploader uploader = Feedback::diagnosticsUploader()) {
-        // The answer may come on any thread; the code and the line are handled on ours.
-        QPointer<FeedbackReporter> self(this);
-        uploader(QStringLiteral("user-report"), [self](std::optional<QString> code) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [self, code] {
-                if (!self)
-                    return;
-                if (code) {
-                    Feedback::setComposerDiagCode(code);
-                    log(QStringLiteral("feedback: diagnostics bundle uploaded, code=%1").arg(*code));
-                } else {
-                    log(QStringLiteral("feedback: diagnostics bundle upload FAILED (sheet unaffected)"));
-                }
-            });
+    requestDiagnostics(surfaces_.composerSession ? surfaces_.composerSession() : 0);
+}
+
+void FeedbackReporter::requestDiagnostics(std::uint64_t composerSession) {
+    const Feedback::DiagnosticsUploader uploader = Feedback::diagnosticsUploader();
+    if (!uploader)
+        return;
+    // The answer may come on any thread; the code and the line are handled on ours. The code goes
+    // only to the composer it was asked for: one closed (or replaced) meanwhile never passes it on to
+    // an unrelated report.
+    QPointer<FeedbackReporter> self(this);
+    uploader(QStringLiteral("user-report"), [self, composerSession](std::optional<QString> code) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, code, composerSession] {
+            if (!self)
+                return;
+            if (!code) {
+                log(QStringLiteral("feedback: diagnostics bundle upload FAILED (sheet unaffected)"));
+                return;
+            }
+            log(QStringLiteral("feedback: diagnostics bundle uploaded, code=%1").arg(*code));
+            const auto& session = self->surfaces_.composerSession;
+            if (!session || (composerSession != 0 && session() == composerSession))
+                Feedback::setComposerDiagCode(code);
         });
-    }
+    });
 }
 
 void FeedbackReporter::setHandler(const QString& key, std::function<void()> handler) {
@@ -168,6 +233,9 @@ void FeedbackReporter::setHandler(const QString& key, std::function<void()> hand
 
 void FeedbackReporter::resetForTesting() {
     dismissTimer_.stop();
+    snapshotWait_.stop();
+    awaitingSnapshot_ = false;
+    providerPending_ = false;
     setPhase(std::nullopt);
     setSnapshot(std::nullopt);
     lastOfferedAt_.reset();

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -44,12 +45,21 @@ public:
         std::function<std::optional<QByteArray>()> captureAnchorWindow;
         std::function<bool()> composerIsOpen;
         std::function<void(FeedbackIntent, std::optional<QByteArray>)> presentComposer;
+        // Which composer window is open (0 for none): a diagnostics code belongs to the composer it
+        // was asked for. Without it any open composer takes the code.
+        std::function<std::uint64_t()> composerSession;
+        // Starts a background refresh of the reward wording.
+        std::function<void()> refreshRewards;
     };
 
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     static constexpr std::chrono::milliseconds offerSpacing{2000};
     static constexpr std::chrono::milliseconds defaultDismissDelay{8000};
+    // The QA switch's offer follows each activation after this long.
+    static constexpr std::chrono::milliseconds qaOfferDelay{2000};
+    // "Tell us" pressed while the owner's picture for the offer is on its way waits this long for it.
+    static constexpr std::chrono::milliseconds defaultSnapshotWait{3000};
 
     static FeedbackReporter& shared();
 
@@ -58,6 +68,14 @@ public:
     void setClock(Clock clock);
     // The auto-dismiss delay; tests shorten it.
     void setDismissDelay(std::chrono::milliseconds delay);
+    // How long "Tell us" waits for a pending snapshot; tests shorten it.
+    void setSnapshotWait(std::chrono::milliseconds wait);
+
+    // Starts the offer machinery: the screenshot watcher (once), a refresh of the reward wording, and,
+    // with the QA switch (FEEDBACK_QA_OFFER exactly "1", or the argument "-FeedbackQAOffer"), one
+    // screenshot offer 2 seconds later. Every call does the last two again.
+    static void activate();
+    static bool environmentOffers(const QProcessEnvironment& environment, const QStringList& arguments);
 
     Phase phase() const { return phase_; }
     bool offering() const { return phase_.has_value(); }
@@ -87,11 +105,22 @@ private:
     void setPhase(Phase phase);
     void setSnapshot(std::optional<QByteArray> snapshot);
     void askSnapshotProvider();
+    void providerAnswered(std::uint64_t offer, std::optional<QByteArray> bytes);
+    void openComposer();
+    void requestDiagnostics(std::uint64_t composerSession);
 
     Phase phase_;
     std::optional<QByteArray> snapshot_;
     std::optional<std::chrono::steady_clock::time_point> lastOfferedAt_;
     QTimer dismissTimer_;
+    // Each taken offer's number; the provider's answer names the offer it was asked for.
+    std::uint64_t offerNumber_ = 0;
+    // The provider has not answered for the offer numbered offerNumber_ yet.
+    bool providerPending_ = false;
+    // "Tell us" was pressed before that answer came: the composer opens when it comes (or at
+    // snapshotWait_).
+    bool awaitingSnapshot_ = false;
+    QTimer snapshotWait_;
     std::optional<QString> handlerKey_;
     std::function<void()> handler_;
     Surfaces surfaces_;

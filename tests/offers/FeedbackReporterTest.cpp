@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -29,7 +30,10 @@ protected:
             [this] { return composerOpen; },
             [this](FeedbackIntent intent, std::optional<QByteArray> snapshot) {
                 presented.append({intent, snapshot});
+                ++session;
             },
+            [this] { return session; },
+            [this] { ++refreshes; },
         });
     }
     void TearDown() override {
@@ -60,6 +64,8 @@ protected:
     int shown = 0;
     int hidden = 0;
     bool composerOpen = false;
+    std::uint64_t session = 0; // the open composer's number; a new one per presentation
+    int refreshes = 0;
     struct Presented {
         FeedbackIntent intent;
         std::optional<QByteArray> snapshot;
@@ -201,6 +207,101 @@ TEST_F(FeedbackReporterTest, ProviderSnapshotReplacesTheCaptureOnlyWhileOffering
     EXPECT_EQ(lines.last(), QStringLiteral("feedback: banner dismissed (user)"));
     reporter.dismiss(QStringLiteral("user"));
     EXPECT_EQ(lines.count(QStringLiteral("feedback: banner dismissed (user)")), 1) << "idle: no line";
+}
+
+TEST_F(FeedbackReporterTest, TellUsWaitsForThePendingOwnerSnapshot) {
+    reporter.setSnapshotWait(300ms);
+    QList<Feedback::Completion<std::optional<QByteArray>>> pending;
+    Feedback::setSnapshotProvider(
+        [&](Feedback::Completion<std::optional<QByteArray>> done) { pending.append(done); });
+
+    // The answer comes after "Tell us": the composer opens with it, once.
+    reporter.offer(Trigger::screenshot);
+    reporter.act();
+    EXPECT_TRUE(presented.isEmpty()) << "waits for the owner's picture";
+    now += 3s;
+    reporter.offer(Trigger::screenshot);
+    EXPECT_EQ(lines.last(), QStringLiteral("screenshot: composer already open, no banner"));
+    pending[0](QByteArray("owner"));
+    ASSERT_TRUE(waitUntil([&] { return !presented.isEmpty(); }));
+    EXPECT_EQ(presented[0].snapshot, QByteArray("owner"));
+    spin(400ms);
+    EXPECT_EQ(presented.size(), 1) << "the time limit does not open a second composer";
+
+    // No answer at all: the composer opens at the time limit with the window capture.
+    now += 3s;
+    reporter.offer(Trigger::screenshot);
+    reporter.act();
+    ASSERT_TRUE(waitUntil([&] { return presented.size() == 2; }));
+    EXPECT_EQ(presented[1].snapshot, QByteArray("window"));
+    pending[1](QByteArray("late"));
+    spin(50ms);
+    EXPECT_EQ(presented.size(), 2);
+    EXPECT_EQ(reporter.snapshot(), std::nullopt) << "a late answer is dropped";
+
+    // Answered before "Tell us": nothing to wait for.
+    now += 3s;
+    reporter.offer(Trigger::screenshot);
+    pending[2](std::nullopt);
+    spin(20ms);
+    reporter.act();
+    ASSERT_EQ(presented.size(), 3);
+    EXPECT_EQ(presented[2].snapshot, QByteArray("window"));
+}
+
+TEST_F(FeedbackReporterTest, DiagnosticsCodeGoesOnlyToTheComposerItWasAskedFor) {
+    QList<Feedback::Completion<std::optional<QString>>> uploads;
+    Feedback::setDiagnosticsUploader(
+        [&](const QString&, Feedback::Completion<std::optional<QString>> done) { uploads.append(done); });
+    reporter.offer(Trigger::screenshot);
+    reporter.act();
+    ASSERT_EQ(uploads.size(), 1);
+    ++session; // that composer closed and another one opened
+    uploads[0](QStringLiteral("D-1"));
+    spin(50ms);
+    EXPECT_EQ(lines.last(), QStringLiteral("feedback: diagnostics bundle uploaded, code=D-1"));
+    EXPECT_EQ(Feedback::composerDiagCode(), std::nullopt);
+
+    now += 3s;
+    reporter.offer(Trigger::screenshot);
+    reporter.act();
+    uploads[1](std::nullopt);
+    spin(50ms);
+    EXPECT_EQ(lines.last(), QStringLiteral("feedback: diagnostics bundle upload FAILED (sheet unaffected)"));
+    EXPECT_EQ(Feedback::composerDiagCode(), std::nullopt);
+}
+
+TEST_F(FeedbackReporterTest, ActivateRefreshesRewardsAndTheQaSwitchOffersTwoSecondsLater) {
+    const struct {
+        const char* value;
+        QStringList arguments;
+        bool offers;
+    } cases[] = {
+        {"1", {}, true},
+        {"yes", {}, false},
+        {nullptr, {"app", "-FeedbackQAOffer"}, true},
+        {nullptr, {"app"}, false},
+    };
+    for (const auto& c : cases) {
+        QProcessEnvironment environment;
+        if (c.value)
+            environment.insert(QStringLiteral("FEEDBACK_QA_OFFER"), QString::fromLatin1(c.value));
+        EXPECT_EQ(FeedbackReporter::environmentOffers(environment, c.arguments), c.offers)
+            << (c.value ? c.value : c.arguments.join(' ').toStdString());
+    }
+
+    qputenv("FEEDBACK_QA_OFFER", "1");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    FeedbackReporter::activate();
+    FeedbackReporter::activate();
+    EXPECT_EQ(refreshes, 2);
+    EXPECT_FALSE(reporter.offering());
+    ASSERT_TRUE(waitUntil([&] { return reporter.offering(); }, 5s));
+    EXPECT_GE(elapsed.elapsed(), 1900);
+    // Each activation schedules its own offer; the second one falls within the 2-second spacing.
+    spin(200ms);
+    EXPECT_EQ(shown, 1);
 }
 
 } // namespace
