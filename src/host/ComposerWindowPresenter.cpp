@@ -10,6 +10,10 @@ bool ComposerWindowPresenter::isOpen() const {
     return FeedbackComposerWindow::isOpen();
 }
 
+std::uint64_t ComposerWindowPresenter::session() const {
+    return FeedbackComposerWindow::openSession();
+}
+
 // The entry point the helper resolves after loading this library on its first composer window.
 extern "C" ComposerPresenter* morvik_create_composer_presenter() {
     return new ComposerWindowPresenter;

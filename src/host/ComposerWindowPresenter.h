@@ -7,4 +7,5 @@ class ComposerWindowPresenter : public ComposerPresenter {
 public:
     void present(FeedbackIntent intent, std::optional<QByteArray> snapshot) override;
     bool isOpen() const override;
+    std::uint64_t session() const override;
 };

@@ -59,6 +59,10 @@ bool FeedbackComposerWindow::owns(const QWindow* window) {
     return window && openWindow() == window;
 }
 
+std::uint64_t FeedbackComposerWindow::openSession() {
+    return current() ? current()->session_ : 0;
+}
+
 QQuickView* FeedbackComposerWindow::openWindow() {
     return current() ? current()->window_.get() : nullptr;
 }
@@ -68,6 +72,8 @@ FeedbackView* FeedbackComposerWindow::openView() {
 }
 
 void FeedbackComposerWindow::open(FeedbackIntent intent, std::optional<QByteArray> screenshot) {
+    static std::uint64_t sessions = 0;
+    session_ = ++sessions;
     auto window = std::make_unique<QQuickView>(&FeedbackComposerQml::engine(), nullptr);
     window->setTitle(tr("Send Feedback"));
     // Title and close button only. The window manager draws the frame and may still offer to
@@ -87,6 +93,9 @@ void FeedbackComposerWindow::open(FeedbackIntent intent, std::optional<QByteArra
     });
     QObject::connect(view_.get(), &FeedbackView::submitFinished, this, [](bool accepted) {
         trace(accepted ? QStringLiteral("report accepted") : QStringLiteral("report not accepted"));
+        // The diagnostics code went with this report; it must not ride on another one.
+        if (accepted)
+            Feedback::setComposerDiagCode(std::nullopt);
     });
     window->setInitialProperties({{QStringLiteral("view"), QVariant::fromValue(view_.get())}});
     window->setSource(FeedbackComposerQml::feedbackViewUrl());
@@ -134,6 +143,8 @@ void FeedbackComposerWindow::windowWillClose() {
     if (current().get() == this)
         keep = std::exchange(current(), nullptr);
     trace(QStringLiteral("window closed"));
+    // A diagnostics code asked for this composer belongs to it alone.
+    Feedback::setComposerDiagCode(std::nullopt);
     // After the close event is over: the window is gone from the screen when the owner comes forward,
     // and this object (with its window) lives until then.
     QTimer::singleShot(0, QCoreApplication::instance(),

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -28,6 +29,8 @@ public:
     // makes it the active window instead (the intent and snapshot are then ignored).
     static void present(FeedbackIntent intent, std::optional<QByteArray> screenshot);
     static bool isOpen();
+    // A number for the open composer window, new for each window; 0 when none is open.
+    static std::uint64_t openSession();
     // Whether that window is the open composer window.
     static bool owns(const QWindow* window);
 
@@ -49,4 +52,5 @@ private:
     std::unique_ptr<FeedbackView> view_;
     std::unique_ptr<QQuickView> window_;
     bool exposed_ = false;
+    std::uint64_t session_ = 0;
 };

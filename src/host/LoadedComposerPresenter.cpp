@@ -14,3 +14,7 @@ void LoadedComposerPresenter::present(FeedbackIntent intent, std::optional<QByte
 bool LoadedComposerPresenter::isOpen() const {
     return loaded_ && loaded_->isOpen();
 }
+
+std::uint64_t LoadedComposerPresenter::session() const {
+    return loaded_ ? loaded_->session() : 0;
+}

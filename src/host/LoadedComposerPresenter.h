@@ -11,6 +11,7 @@ class LoadedComposerPresenter : public ComposerPresenter {
 public:
     void present(FeedbackIntent intent, std::optional<QByteArray> snapshot) override;
     bool isOpen() const override;
+    std::uint64_t session() const override;
 
 private:
     OnDemandLibrary library_{QStringLiteral("libmorvik_host_windows.so"), "morvik_create_composer_presenter"};

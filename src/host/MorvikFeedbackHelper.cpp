@@ -1,9 +1,13 @@
 #include "MorvikFeedbackHelper.h"
 
 #include "FeedbackExternalHost.h"
+#include "Host.h"
+#include "LoadedBannerPresenter.h"
 #include "LoadedComposerPresenter.h"
 #include "LoadedOutboxFlusher.h"
+#include "LoadedRewardsRefresher.h"
 #include "ReopenDelegate.h"
+#include "SharedOfferReporter.h"
 #include "StandardDescriptors.h"
 
 #include <QCoreApplication>
@@ -81,7 +85,10 @@ int MorvikFeedbackHelper::main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("morvik-feedback-helper"));
     static QGuiApplication app(argc, argv);
 
-    FeedbackExternalHost::setComposerPresenter(std::make_shared<LoadedComposerPresenter>());
-    FeedbackExternalHost::setOutboxFlusher(std::make_shared<LoadedOutboxFlusher>());
-    FeedbackExternalHost::run();
+    // Windows and the network stack are loaded when first needed, not at start.
+    auto composer = std::make_shared<LoadedComposerPresenter>();
+    auto offers = std::make_shared<SharedOfferReporter>(composer, std::make_shared<LoadedBannerPresenter>(),
+                                                        std::make_shared<LoadedRewardsRefresher>());
+    static FeedbackExternalHost::Host host({composer, std::make_shared<LoadedOutboxFlusher>(), offers, {}});
+    host.run();
 }

@@ -14,6 +14,7 @@
 #include "FeedbackRewardLine.h"
 #include "FeedbackRewards.h"
 #include "FeedbackView.h"
+#include "Host.h"
 #include "PreferenceStore.h"
 #include "ReopenDelegate.h"
 #include "ServiceStandIn.h"
@@ -369,7 +370,7 @@ TEST_F(ComposerWindowTest, SecondLaunchesReachTheOneListeningHelper) {
     };
 
     // As in the helper: the host reaches the composer window through its presenter.
-    FeedbackExternalHost::setComposerPresenter(std::make_shared<ComposerWindowPresenter>());
+    FeedbackExternalHost::Host host({std::make_shared<ComposerWindowPresenter>(), {}, {}, {}});
     auto first = std::make_unique<ReopenDelegate>();
     ReopenDelegate second;
     ASSERT_TRUE(first->listen());

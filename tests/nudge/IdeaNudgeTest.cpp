@@ -35,8 +35,7 @@ protected:
     }
     // A user with enough history: `sessions` sessions, first seen long ago.
     void established(int sessions) {
-        IdeaNudge::set(QStringLiteral("firstSeen"),
-                       IdeaNudge::get(QStringLiteral("firstSeen")) ?: seconds(-1000));
+        IdeaNudge::set(QStringLiteral("firstSeen"), seconds(-1000));
         IdeaNudge::set(QStringLiteral("sessions"), sessions);
     }
     static double seconds(double daysAfterEpoch) { return double(at(daysAfterEpoch).toSecsSinceEpoch()); }
