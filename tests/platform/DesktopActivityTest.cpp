@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -331,6 +332,10 @@ TEST(X11DesktopActivity, StopsQuietlyWhenTheDisplayGoesAway) {
     ASSERT_TRUE(server.waitForFinished());
     ASSERT_TRUE(waitUntil([&] { return !activity->connected(); }));
     EXPECT_EQ(activity->activeProcess(), std::nullopt);
+    // The dead socket stays readable; a notifier still listening to it would spin the event loop.
+    const auto* notifier = activity->findChild<QSocketNotifier*>();
+    ASSERT_NE(notifier, nullptr);
+    EXPECT_FALSE(notifier->isEnabled());
     // The event loop keeps turning and nothing is reported.
     runFor(100ms);
     EXPECT_EQ(changed.count(), 0);
