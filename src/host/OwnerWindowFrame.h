@@ -1,8 +1,9 @@
 #pragma once
 
+#include "DesktopWindow.h"
+
 #include <QList>
 #include <QRectF>
-#include <QVariantMap>
 
 #include <cstdint>
 #include <optional>
@@ -16,11 +17,10 @@ namespace FeedbackExternalHost {
 inline constexpr double minimumOwnerWindowWidth = 280;
 inline constexpr double minimumOwnerWindowHeight = 120;
 
-// The first entry of the window list (front-most first, entries as DesktopWindows describes them)
-// that belongs to the owner, is a normal window, is not fully transparent, has bounds and is at
-// least the minimum size; its frame flipped to the bottom-left origin. Entries with missing or
-// non-numeric values are skipped.
-std::optional<QRectF> frontWindowFrame(const QList<QVariantMap>& windows, std::int32_t ownerPID,
+// The first entry of the window list (front-most first) that belongs to the owner, is a normal
+// window, is not fully transparent and is at least the minimum size; its frame flipped to the
+// bottom-left origin. Entries that name no process are never the owner's.
+std::optional<QRectF> frontWindowFrame(const QList<DesktopWindow>& windows, std::int32_t ownerPID,
                                        double primaryScreenHeight);
 
 // frontWindowFrame over the desktop's window list, for the owner process and the first screen.

@@ -24,7 +24,8 @@ public:
 
 signals:
     // Another window became active. A moment with no active window in between (while the window
-    // manager moves the focus) is not reported.
+    // manager moves the focus) is not reported; no window staying active for longer (the bare desktop
+    // was clicked, the last window closed) is, with no active process from then on.
     void activeWindowChanged();
     // Windows were mapped or unmapped (the managed client list changed).
     void clientListChanged();

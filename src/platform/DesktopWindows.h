@@ -1,8 +1,8 @@
 #pragma once
 
+#include "DesktopWindow.h"
+
 #include <QList>
-#include <QString>
-#include <QVariantMap>
 
 #include <cstdint>
 #include <memory>
@@ -10,21 +10,9 @@
 
 // The desktop's windows as other applications see them: the list of on-screen application windows,
 // which process owns the active one, and asking the window manager to activate a process's window.
-//
-// A window-list entry is a map, because the list comes from another program's window properties and
-// any of them may be missing or odd; readers test presence and type of each value:
-//   "ownerPID"  integer   the process that owns the window (absent when the window does not say)
-//   "layer"     integer   0 normal, 3 kept above, 20 and more for docks, panels and notifications
-//   "alpha"     real      0..1, absent when the window sets no opacity
-//   "bounds"    map       "X", "Y", "Width", "Height": the frame in root coordinates, origin at the
-//                         top left of the primary screen, y growing downwards
+// Changes of the active window and of the list are followed by DesktopActivity.
 class DesktopWindows {
 public:
-    static inline const QString ownerPIDKey = QStringLiteral("ownerPID");
-    static inline const QString layerKey = QStringLiteral("layer");
-    static inline const QString alphaKey = QStringLiteral("alpha");
-    static inline const QString boundsKey = QStringLiteral("bounds");
-
     static constexpr int normalLayer = 0;
     static constexpr int aboveLayer = 3;
     static constexpr int dockLayer = 20;
@@ -35,7 +23,7 @@ public:
 
     // On-screen application windows, front-most first, desktop elements left out; nothing when the
     // platform has no window list.
-    virtual std::optional<QList<QVariantMap>> windowList() = 0;
+    virtual std::optional<QList<DesktopWindow>> windowList() = 0;
 
     // Asks the window manager to activate the front-most normal window of that process (a minimised
     // one when it has no other). False when the process has no window or there is no window system.

@@ -1,6 +1,6 @@
 #include "UnavailableDesktopWindows.h"
 
-std::optional<QList<QVariantMap>> UnavailableDesktopWindows::windowList() {
+std::optional<QList<DesktopWindow>> UnavailableDesktopWindows::windowList() {
     return std::nullopt;
 }
 

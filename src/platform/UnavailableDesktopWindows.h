@@ -6,7 +6,7 @@
 // windows are not visible to other clients): no list, no activation, no active process.
 class UnavailableDesktopWindows : public DesktopWindows {
 public:
-    std::optional<QList<QVariantMap>> windowList() override;
+    std::optional<QList<DesktopWindow>> windowList() override;
     bool activateProcess(std::int32_t pid) override;
     std::optional<std::int32_t> activeProcess() override;
 };

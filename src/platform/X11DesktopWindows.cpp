@@ -231,24 +231,20 @@ std::optional<std::vector<xcb_window_t>> stackingFrontFirst(xcb_ewmh_connection_
 
 } // namespace
 
-std::optional<QList<QVariantMap>> X11DesktopWindows::windowList() {
+std::optional<QList<DesktopWindow>> X11DesktopWindows::windowList() {
     const auto windows = stackingFrontFirst(c_->ewmh, c_->screen);
     if (!windows)
         return std::nullopt;
-    QList<QVariantMap> list;
+    QList<DesktopWindow> list;
     for (const ClientFacts& f : clientFacts(c_->xcb, c_->ewmh, c_->root, c_->opacity, *windows)) {
         if (!f.viewable || f.hidden || f.desktop || !f.hasBounds)
             continue;
-        QVariantMap entry;
+        DesktopWindow entry;
         if (f.pid)
-            entry.insert(ownerPIDKey, qint64(*f.pid));
-        entry.insert(layerKey, f.layer);
-        if (f.alpha)
-            entry.insert(alphaKey, *f.alpha);
-        entry.insert(boundsKey, QVariantMap{{QStringLiteral("X"), f.x},
-                                            {QStringLiteral("Y"), f.y},
-                                            {QStringLiteral("Width"), f.width},
-                                            {QStringLiteral("Height"), f.height}});
+            entry.pid = std::int32_t(*f.pid);
+        entry.layer = f.layer;
+        entry.alpha = f.alpha;
+        entry.bounds = QRect(f.x, f.y, f.width, f.height);
         list.append(entry);
     }
     c_->drainEvents();

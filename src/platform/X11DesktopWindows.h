@@ -17,7 +17,7 @@ public:
     static std::unique_ptr<X11DesktopWindows> connect(const QByteArray& displayName = {});
     ~X11DesktopWindows() override;
 
-    std::optional<QList<QVariantMap>> windowList() override;
+    std::optional<QList<DesktopWindow>> windowList() override;
     bool activateProcess(std::int32_t pid) override;
     std::optional<std::int32_t> activeProcess() override;
 

@@ -32,12 +32,6 @@ protected:
     }
 };
 
-QRect boundsOf(const QVariantMap& entry) {
-    const QVariantMap b = entry.value(DesktopWindows::boundsKey).toMap();
-    return QRect(b.value(QStringLiteral("X")).toInt(), b.value(QStringLiteral("Y")).toInt(),
-                 b.value(QStringLiteral("Width")).toInt(), b.value(QStringLiteral("Height")).toInt());
-}
-
 class DesktopWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -47,20 +41,20 @@ protected:
         ASSERT_NE(windows, nullptr);
     }
 
-    QList<QVariantMap> ownEntries() {
-        QList<QVariantMap> own;
+    QList<DesktopWindow> ownEntries() {
+        QList<DesktopWindow> own;
         const auto list = windows->windowList();
         if (!list)
             return own;
-        for (const QVariantMap& entry : *list)
-            if (entry.value(DesktopWindows::ownerPIDKey).toLongLong() == ::getpid())
+        for (const DesktopWindow& entry : *list)
+            if (entry.pid == ::getpid())
                 own.append(entry);
         return own;
     }
     // Index of the entry whose frame is the window's frame, or -1.
-    int indexOf(const QList<QVariantMap>& entries, const QWindow& window) {
+    int indexOf(const QList<DesktopWindow>& entries, const QWindow& window) {
         for (int i = 0; i < entries.size(); ++i)
-            if (boundsOf(entries[i]) == window.frameGeometry())
+            if (entries[i].bounds == window.frameGeometry())
                 return i;
         return -1;
     }
@@ -82,11 +76,11 @@ TEST_F(DesktopWindowsTest, ListsMappedWindowsFrontFirstWithTheirFrames) {
         const auto own = ownEntries();
         return indexOf(own, front) >= 0 && indexOf(own, back) > indexOf(own, front);
     })) << "front window listed before the back one";
-    for (const QVariantMap& entry : ownEntries()) {
-        EXPECT_EQ(entry.value(DesktopWindows::layerKey).toInt(), DesktopWindows::normalLayer);
-        EXPECT_FALSE(entry.contains(DesktopWindows::alphaKey));
+    for (const DesktopWindow& entry : ownEntries()) {
+        EXPECT_EQ(entry.layer, DesktopWindows::normalLayer);
+        EXPECT_EQ(entry.alpha, std::nullopt);
         // The frame includes the title bar the window manager drew.
-        EXPECT_GT(boundsOf(entry).height(), 300);
+        EXPECT_GT(entry.bounds.height(), 300);
     }
 
     back.raise();
@@ -99,10 +93,10 @@ TEST_F(DesktopWindowsTest, ListsMappedWindowsFrontFirstWithTheirFrames) {
     ASSERT_TRUE(waitUntil([&] {
         const auto own = ownEntries();
         const int i = indexOf(own, back);
-        return i >= 0 && own[i].contains(DesktopWindows::alphaKey);
+        return i >= 0 && own[i].alpha.has_value();
     }));
     const auto own = ownEntries();
-    EXPECT_NEAR(own[indexOf(own, back)].value(DesktopWindows::alphaKey).toDouble(), 0.5, 0.01);
+    EXPECT_NEAR(own[indexOf(own, back)].alpha.value_or(-1), 0.5, 0.01);
 
     back.hide();
     ASSERT_TRUE(waitUntil([&] { return indexOf(ownEntries(), back) < 0; }))
@@ -116,8 +110,7 @@ TEST_F(DesktopWindowsTest, WindowsKeptAboveAreOnTheFloatingLayer) {
     showAndWait(above);
     ASSERT_TRUE(waitUntil([&] {
         const auto own = ownEntries();
-        return own.size() == 1 &&
-               own[0].value(DesktopWindows::layerKey).toInt() == DesktopWindows::aboveLayer;
+        return own.size() == 1 && own[0].layer == DesktopWindows::aboveLayer;
     }));
 }
 

@@ -5,34 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 using FeedbackExternalHost::frontWindowFrame;
 
-QVariantMap bounds(QVariant x, QVariant y, QVariant width, QVariant height) {
-    return {{QStringLiteral("X"), x},
-            {QStringLiteral("Y"), y},
-            {QStringLiteral("Width"), width},
-            {QStringLiteral("Height"), height}};
+DesktopWindow window(std::optional<std::int32_t> pid, int layer, QRect bounds,
+                     std::optional<double> alpha = std::nullopt) {
+    return DesktopWindow{pid, layer, alpha, bounds};
 }
 
-QVariantMap window(QVariant pid, QVariant layer, QVariantMap frame,
-                   std::optional<QVariant> alpha = std::nullopt) {
-    QVariantMap entry{{DesktopWindows::ownerPIDKey, pid},
-                      {DesktopWindows::layerKey, layer},
-                      {DesktopWindows::boundsKey, frame}};
-    if (alpha)
-        entry.insert(DesktopWindows::alphaKey, *alpha);
-    return entry;
-}
-
-const QVariantMap ownerWindow = window(4242, 0, bounds(100, 50, 800, 600));
+const DesktopWindow ownerWindow = window(4242, 0, QRect(100, 50, 800, 600));
 const QRectF ownerFrame(100, 350, 800, 600); // with a primary screen 1000 high
 
 TEST(FrontWindowFrame, FlipsTheFirstQualifyingOwnerWindow) {
     // A small palette in front of the document window is passed over.
-    const QList<QVariantMap> list{window(4242, 0, bounds(10, 10, 250, 400)), ownerWindow,
-                                  window(4242, 0, bounds(0, 0, 1200, 900))};
+    const QList<DesktopWindow> list{window(4242, 0, QRect(10, 10, 250, 400)), ownerWindow,
+                                    window(4242, 0, QRect(0, 0, 1200, 900))};
     EXPECT_EQ(frontWindowFrame(list, 4242, 1000), ownerFrame);
     EXPECT_EQ(frontWindowFrame({ownerWindow}, 4242, 0), QRectF(100, -650, 800, 600));
     EXPECT_EQ(frontWindowFrame({}, 4242, 1000), std::nullopt);
@@ -40,39 +30,24 @@ TEST(FrontWindowFrame, FlipsTheFirstQualifyingOwnerWindow) {
 
 struct SkipCase {
     const char* name;
-    QVariantMap entry;
+    DesktopWindow entry;
 };
 
 TEST(FrontWindowFrame, SkipsEntriesThatDoNotQualify) {
-    QVariantMap noPid = ownerWindow;
-    noPid.remove(DesktopWindows::ownerPIDKey);
-    QVariantMap noLayer = ownerWindow;
-    noLayer.remove(DesktopWindows::layerKey);
-    QVariantMap noBounds = ownerWindow;
-    noBounds.remove(DesktopWindows::boundsKey);
-    QVariantMap partialBounds = ownerWindow;
-    partialBounds.insert(
-        DesktopWindows::boundsKey,
-        QVariantMap{{QStringLiteral("X"), 1}, {QStringLiteral("Y"), 1}, {QStringLiteral("Width"), 800}});
-    QVariantMap textBounds = ownerWindow;
-    textBounds.insert(DesktopWindows::boundsKey, QStringLiteral("100,50,800,600"));
+    const QRect frame(100, 50, 800, 600);
     const SkipCase cases[] = {
-        {"another process", window(4243, 0, bounds(100, 50, 800, 600))},
-        {"no process", noPid},
-        {"process as text", window(QStringLiteral("4242"), 0, bounds(100, 50, 800, 600))},
-        {"process as truth value", window(true, 0, bounds(100, 50, 800, 600))},
-        {"kept above (layer 3)", window(4242, 3, bounds(100, 50, 800, 600))},
-        {"dock layer", window(4242, 20, bounds(100, 50, 800, 600))},
-        {"no layer", noLayer},
-        {"layer as text", window(4242, QStringLiteral("0"), bounds(100, 50, 800, 600))},
-        {"fully transparent", window(4242, 0, bounds(100, 50, 800, 600), 0.0)},
-        {"negative alpha", window(4242, 0, bounds(100, 50, 800, 600), -0.5)},
-        {"no bounds", noBounds},
-        {"bounds not a map", textBounds},
-        {"bounds missing a value", partialBounds},
-        {"width as text", window(4242, 0, bounds(100, 50, QStringLiteral("800"), 600))},
-        {"too narrow", window(4242, 0, bounds(100, 50, 279.5, 600))},
-        {"too low", window(4242, 0, bounds(100, 50, 800, 119))},
+        {"another process", window(4243, 0, frame)},
+        {"no process", window(std::nullopt, 0, frame)},
+        {"kept above (layer 3)", window(4242, DesktopWindows::aboveLayer, frame)},
+        {"dock layer", window(4242, DesktopWindows::dockLayer, frame)},
+        {"popup layer", window(4242, DesktopWindows::popupLayer, frame)},
+        {"negative layer", window(4242, -1, frame)},
+        {"fully transparent", window(4242, 0, frame, 0.0)},
+        {"negative alpha", window(4242, 0, frame, -0.5)},
+        {"alpha not a number", window(4242, 0, frame, std::nan(""))},
+        {"too narrow", window(4242, 0, QRect(100, 50, 279, 600))},
+        {"too low", window(4242, 0, QRect(100, 50, 800, 119))},
+        {"no size", window(4242, 0, QRect())},
     };
     for (const SkipCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -84,22 +59,17 @@ TEST(FrontWindowFrame, SkipsEntriesThatDoNotQualify) {
 
 struct AcceptCase {
     const char* name;
-    QVariantMap entry;
+    DesktopWindow entry;
     QRectF frame;
 };
 
-TEST(FrontWindowFrame, AcceptsEveryKindOfNumber) {
+TEST(FrontWindowFrame, AcceptsVisibleOwnerWindowsOfAtLeastTheMinimumSize) {
     const AcceptCase cases[] = {
         {"without alpha", ownerWindow, ownerFrame},
-        {"alpha as text is not looked at", window(4242, 0, bounds(100, 50, 800, 600), QStringLiteral("0")),
-         ownerFrame},
-        {"half transparent", window(4242, 0, bounds(100, 50, 800, 600), 0.5), ownerFrame},
-        {"64-bit process id", window(qint64(4242), qint64(0), bounds(100, 50, 800, 600)), ownerFrame},
-        {"unsigned values", window(4242u, 0u, bounds(100u, 50u, 800u, 600u)), ownerFrame},
-        {"real layer truncated to 0", window(4242, 0.4, bounds(100, 50, 800, 600)), ownerFrame},
-        {"smallest size", window(4242, 0, bounds(0, 0, 280, 120)), QRectF(0, 880, 280, 120)},
-        {"fractional bounds", window(4242, 0, bounds(10.5, 20.25, 400.5, 300)),
-         QRectF(10.5, 679.75, 400.5, 300)},
+        {"half transparent", window(4242, 0, QRect(100, 50, 800, 600), 0.5), ownerFrame},
+        {"barely visible", window(4242, 0, QRect(100, 50, 800, 600), 1e-9), ownerFrame},
+        {"smallest size", window(4242, 0, QRect(0, 0, 280, 120)), QRectF(0, 880, 280, 120)},
+        {"partly off screen", window(4242, 0, QRect(-50, -30, 400, 300)), QRectF(-50, 730, 400, 300)},
     };
     for (const AcceptCase& c : cases) {
         SCOPED_TRACE(c.name);
