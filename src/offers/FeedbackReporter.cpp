@@ -49,6 +49,10 @@ FeedbackReporter::FeedbackReporter()
     dismissTimer_.setSingleShot(true);
     dismissTimer_.setInterval(defaultDismissDelay);
     connect(&dismissTimer_, &QTimer::timeout, this, [this] { dismiss(QStringLiteral("timed out")); });
+    watcher_.setOnScreenshot([self = QPointer<FeedbackReporter>(this)] {
+        if (self)
+            self->offer(Trigger::screenshot);
+    });
 }
 
 void FeedbackReporter::setSurfaces(Surfaces surfaces) {

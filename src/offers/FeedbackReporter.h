@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FeedbackIntent.h"
+#include "FeedbackScreenshotWatcher.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -53,6 +54,9 @@ public:
 
     static FeedbackReporter& shared();
 
+    // The screenshot watcher, created with the reporter: each screenshot it accepts is offered.
+    FeedbackScreenshotWatcher& watcher() { return watcher_; }
+
     void setSurfaces(Surfaces surfaces);
     // The monotonic clock of the spacing rule; tests install their own.
     void setClock(Clock clock);
@@ -96,4 +100,5 @@ private:
     std::function<void()> handler_;
     Surfaces surfaces_;
     Clock clock_;
+    FeedbackScreenshotWatcher watcher_;
 };
