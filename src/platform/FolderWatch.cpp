@@ -66,16 +66,12 @@ QString nextComponent(const QString& at, const QString& folder) {
 } // namespace
 
 struct FolderWatch::State {
-    explicit State(FolderWatch* watch)
-        : q(watch) {}
-
     void arm();
     bool applyWatches(const QHash<QString, Wanted>& wanted);
     void reportExisting(const QString& folder);
     void addPending(const QString& path);
     void readEvents();
 
-    FolderWatch* q;
     int fd = -1;
     QSocketNotifier* notifier = nullptr;
     QTimer batchTimer;
@@ -89,7 +85,7 @@ struct FolderWatch::State {
 
 FolderWatch::FolderWatch(QObject* parent)
     : QObject(parent)
-    , d_(std::make_unique<State>(this)) {
+    , d_(std::make_unique<State>()) {
     d_->batchTimer.setSingleShot(true);
     d_->batchTimer.setInterval(defaultBatching);
     connect(&d_->batchTimer, &QTimer::timeout, this, [this] {
