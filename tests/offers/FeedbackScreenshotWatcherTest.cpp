@@ -20,8 +20,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString oneShotTool = QStringLiteral("morvik-test-one-shot-capture");
-const QString trayTool = QStringLiteral("morvik-test-tray-capture");
+// Named after this test process as well: another run of these tests at the same time has tools of its
+// own, which must not count here.
+const QString oneShotTool =
+    QStringLiteral("morvik-test-one-shot-capture-%1").arg(QCoreApplication::applicationPid());
+const QString trayTool =
+    QStringLiteral("morvik-test-tray-capture-%1").arg(QCoreApplication::applicationPid());
 const QString detected = QStringLiteral("screenshot detected (file)");
 const QString paused = QStringLiteral("screenshot detected (file), offer paused: presenting");
 

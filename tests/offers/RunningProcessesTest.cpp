@@ -10,8 +10,10 @@
 
 namespace {
 
-// Longer than the kernel's 15-character command name, which would cut it to "morvik-probe-wi".
-const QString longName = QStringLiteral("morvik-probe-with-a-long-executable-name");
+// Longer than the kernel's 15-character command name, which would cut it to "morvik-probe-wi"; named
+// after this test process too, so that another run at the same time has probes of its own.
+const QString longName =
+    QStringLiteral("morvik-probe-with-a-long-executable-name-%1").arg(QCoreApplication::applicationPid());
 
 TEST(RunningProcessesTest, FindsAProcessByTheFullBaseNameOfItsExecutable) {
     NamedProcess probe(longName);
