@@ -56,6 +56,10 @@ FeedbackReporter::FeedbackReporter()
         if (awaitingSnapshot_)
             openComposer();
     });
+    watcher_.setOnScreenshot([self = QPointer<FeedbackReporter>(this)] {
+        if (self)
+            self->offer(Trigger::screenshot);
+    });
 }
 
 void FeedbackReporter::setSurfaces(Surfaces surfaces) {
@@ -82,6 +86,7 @@ bool FeedbackReporter::environmentOffers(const QProcessEnvironment& environment,
 
 void FeedbackReporter::activate() {
     FeedbackReporter& reporter = shared();
+    reporter.watcher_.start();
     if (reporter.surfaces_.refreshRewards)
         reporter.surfaces_.refreshRewards();
     if (environmentOffers(QProcessEnvironment::systemEnvironment(), QCoreApplication::arguments()))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FeedbackIntent.h"
+#include "FeedbackScreenshotWatcher.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -62,6 +63,9 @@ public:
     static constexpr std::chrono::milliseconds defaultSnapshotWait{3000};
 
     static FeedbackReporter& shared();
+
+    // The screenshot watcher, created with the reporter: each screenshot it accepts is offered.
+    FeedbackScreenshotWatcher& watcher() { return watcher_; }
 
     void setSurfaces(Surfaces surfaces);
     // The monotonic clock of the spacing rule; tests install their own.
@@ -125,4 +129,5 @@ private:
     std::function<void()> handler_;
     Surfaces surfaces_;
     Clock clock_;
+    FeedbackScreenshotWatcher watcher_;
 };

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "BannerPresenter.h"
+#include "OnDemandLibrary.h"
+
+#include <memory>
+
+// The helper's offer banner: its window and Qt Quick live in the windows library, loaded the first
+// time a banner is shown.
+class LoadedBannerPresenter : public BannerPresenter {
+public:
+    void show() override;
+    void hide() override;
+    std::optional<QByteArray> captureAnchorWindow() override;
+
+private:
+    OnDemandLibrary library_{QStringLiteral("libmorvik_host_windows.so"), "morvik_create_banner_presenter"};
+    std::unique_ptr<BannerPresenter> loaded_;
+};
