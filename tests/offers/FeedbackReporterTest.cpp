@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -290,12 +291,16 @@ TEST_F(FeedbackReporterTest, ActivateRefreshesRewardsAndTheQaSwitchOffersTwoSeco
             << (c.value ? c.value : c.arguments.join(' ').toStdString());
     }
 
+    // The watcher starts with the first activation: on folders of the test's own.
+    QTemporaryDir home;
+    reporter.watcher().setRoots({home.filePath(QStringLiteral("config")), home.path()});
     qputenv("FEEDBACK_QA_OFFER", "1");
     QElapsedTimer elapsed;
     elapsed.start();
     FeedbackReporter::activate();
     FeedbackReporter::activate();
     EXPECT_EQ(refreshes, 2);
+    EXPECT_TRUE(reporter.watcher().started());
     EXPECT_FALSE(reporter.offering());
     ASSERT_TRUE(waitUntil([&] { return reporter.offering(); }, 5s));
     EXPECT_GE(elapsed.elapsed(), 1900);
