@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QQuickWindow>
 #include <QRasterWindow>
 #include <QRegularExpression>
 #include <QScreen>
@@ -442,6 +443,26 @@ TEST_F(BannerPanelTest, InOurWindowAttachedOnceAndAloneOnTheScreen) {
     EXPECT_EQ(window->transientParent(), nullptr);
     EXPECT_EQ(FeedbackBannerPanel::shared().level(), BannerPlacement::statusBarLevel);
     EXPECT_TRUE(window->flags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+TEST_F(BannerPanelTest, SnapshotOfTheAnchorWindowWhenItIsAQtQuickWindow) {
+    // A plain window of ours as the anchor: there is nothing to draw it with.
+    CountingWindow plain(QStringLiteral("Plain"), QRect(100, 100, 600, 400));
+    showAndActivate(plain);
+    ASSERT_EQ(FeedbackBannerPanel::anchorWindow(), &plain);
+    EXPECT_EQ(presenter.captureAnchorWindow(), std::nullopt);
+
+    QQuickWindow quick;
+    quick.setColor(QColor(40, 120, 200));
+    quick.setGeometry(QRect(150, 150, 640, 400));
+    showAndActivate(quick);
+    ASSERT_EQ(FeedbackBannerPanel::anchorWindow(), &quick);
+    const std::optional<QByteArray> snapshot = presenter.captureAnchorWindow();
+    ASSERT_TRUE(snapshot.has_value());
+    const QImage image = QImage::fromData(*snapshot, "JPEG");
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(640, 400) * quick.devicePixelRatio());
+    EXPECT_NEAR(QColor(image.pixel(320, 200)).blue(), 200, 8);
 }
 
 // Claims the compositing manager's selection on a connection of its own while it lives, so that the
