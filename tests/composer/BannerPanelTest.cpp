@@ -295,7 +295,7 @@ protected:
 
 TEST_F(BannerPanelTest, OverAnotherProcesssWindowClicksNeverActivateTheBanner) {
     OwnerProgram owner;
-    ASSERT_TRUE(owner.start(800, 500));
+    ASSERT_TRUE(owner.start(600, 360));
     ASSERT_TRUE(waitUntil([&] { return DesktopWindows::system().activeProcess() == owner.pid; }));
     const quint64 ownerActive = activeWindowId();
     FeedbackBannerPanel::shared().setOwnerFrameForTesting(
@@ -303,21 +303,27 @@ TEST_F(BannerPanelTest, OverAnotherProcesssWindowClicksNeverActivateTheBanner) {
 
     QQuickView* window = offerAndWait();
     ASSERT_NE(window, nullptr);
-    // The owner's frame (with its title bar) as the window list has it, top-left origin.
-    QRect ownerFrame;
+    // The owner's frame (with its title bar) as the window list has it, top-left origin; the list counts
+    // device pixels, windows are placed in device-independent ones.
+    const double ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
+    QRectF ownerFrame;
     for (const QVariantMap& entry : DesktopWindows::system().windowList().value_or(QList<QVariantMap>{})) {
         if (entry.value(DesktopWindows::ownerPIDKey).toInt() != owner.pid)
             continue;
         const QVariantMap b = entry.value(DesktopWindows::boundsKey).toMap();
-        ownerFrame = QRect(b[QStringLiteral("X")].toInt(), b[QStringLiteral("Y")].toInt(),
-                           b[QStringLiteral("Width")].toInt(), b[QStringLiteral("Height")].toInt());
+        ownerFrame = QRectF(
+            b[QStringLiteral("X")].toDouble() / ratio, b[QStringLiteral("Y")].toDouble() / ratio,
+            b[QStringLiteral("Width")].toDouble() / ratio, b[QStringLiteral("Height")].toDouble() / ratio);
         break;
     }
     ASSERT_FALSE(ownerFrame.isEmpty());
-    // Centred on the owner's window, 800 wide: the widest capsule; its top 34 below the window's top.
-    const double centre = ownerFrame.x() + ownerFrame.width() / 2.0;
+    // Centred on the owner's window, 600 wide: the widest capsule; its top 34 below the window's top
+    // (whole points, rounded outwards).
+    const double centre = ownerFrame.center().x();
     const int left = int(std::floor(centre - 264));
-    const QRect expected(left, ownerFrame.y() + 34 - 12, int(std::ceil(centre + 264)) - left, 108);
+    const int top = int(std::floor(ownerFrame.y() + 34 - 12));
+    const QRect expected(left, top, int(std::ceil(centre + 264)) - left,
+                         int(std::ceil(ownerFrame.y() + 34 - 12 + 108)) - top);
     EXPECT_TRUE(waitUntil([&] { return window->geometry() == expected; }))
         << window->geometry().x() << "," << window->geometry().y() << " " << window->width() << "x"
         << window->height() << " expected " << expected.x() << "," << expected.y();
@@ -335,13 +341,14 @@ TEST_F(BannerPanelTest, OverAnotherProcesssWindowClicksNeverActivateTheBanner) {
 
     // A picture of it over the owner's window, once it has come to rest.
     settle(700ms);
-    const auto grabbed = QGuiApplication::primaryScreen()->grabWindow(
-        0, ownerFrame.x() - 20, ownerFrame.y() - 20, ownerFrame.width() + 40, 220);
+    const QRect around = ownerFrame.toAlignedRect();
+    const auto grabbed = QGuiApplication::primaryScreen()->grabWindow(0, around.x() - 20, around.y() - 20,
+                                                                      around.width() + 40, 220);
     ASSERT_FALSE(grabbed.isNull());
     EXPECT_TRUE(grabbed.save(QDir(artifactsDir()).filePath(QStringLiteral("banner-over-window.png"))));
     // And the panel as drawn, transparent margins (and, where the renderer draws it, the shadow) kept.
     const QImage panel = window->grabWindow();
-    EXPECT_EQ(panel.size() / panel.devicePixelRatio(), window->size());
+    EXPECT_EQ(panel.size(), window->size() * window->devicePixelRatio());
     EXPECT_TRUE(panel.hasAlphaChannel());
     EXPECT_EQ(qAlpha(panel.pixel(2, 2)), 0) << "the corner of the margin is transparent";
     EXPECT_TRUE(panel.save(QDir(artifactsDir()).filePath(QStringLiteral("banner-panel.png"))));
