@@ -13,7 +13,6 @@
 
 #include <QGuiApplication>
 #include <QQuickView>
-#include <QRegion>
 #include <QScreen>
 #include <QSurfaceFormat>
 
@@ -190,44 +189,41 @@ void FeedbackBannerPanel::place(const QRectF& frame, int level, QWindow* anchor)
     prepareNativeWindow();
     window_->show();
     window_->raise();
+    applyShapes();
 }
 
 void FeedbackBannerPanel::prepareNativeWindow() {
     window_->create();
     NonActivatingWindow& system = NonActivatingWindow::forPlatform(QGuiApplication::platformName());
     system.refuseFocus(static_cast<std::uint64_t>(window_->winId()));
-    applyInputShape();
     // Without a compositor the transparent margins would show black: the window is cut to the
     // capsule, which then goes without its shadow.
-    if (system.compositing()) {
-        window_->setMask(QRegion());
-    } else {
-        QRegion shape;
-        for (const QRect& row : capsuleRows(capsuleFrame()))
-            shape += row;
-        window_->setMask(shape);
-    }
+    cutToCapsule_ = !system.compositing();
+    applyShapes();
 }
 
-QRectF FeedbackBannerPanel::capsuleFrame() const {
-    return QRectF(BannerPlacement::shadowSide, BannerPlacement::shadowTop,
-                  window_->width() - 2 * BannerPlacement::shadowSide, BannerPlacement::capsuleHeight);
-}
-
-void FeedbackBannerPanel::applyInputShape() {
-    // Only the capsule takes clicks; the margins left for its shadow pass them to the window beneath.
-    const QRectF capsule = capsuleFrame();
+QRectF FeedbackBannerPanel::deviceCapsuleFrame() const {
     const double ratio = window_->devicePixelRatio();
-    NonActivatingWindow::forPlatform(QGuiApplication::platformName())
-        .setInputRegion(static_cast<std::uint64_t>(window_->winId()),
-                        capsuleRows(QRectF(capsule.topLeft() * ratio, capsule.size() * ratio)));
+    return QRectF(BannerPlacement::shadowSide * ratio, BannerPlacement::shadowTop * ratio,
+                  (window_->width() - 2 * BannerPlacement::shadowSide) * ratio,
+                  BannerPlacement::capsuleHeight * ratio);
+}
+
+void FeedbackBannerPanel::applyShapes() {
+    NonActivatingWindow& system = NonActivatingWindow::forPlatform(QGuiApplication::platformName());
+    const auto id = static_cast<std::uint64_t>(window_->winId());
+    const QList<QRect> capsule = capsuleRows(deviceCapsuleFrame());
+    // Only the capsule takes clicks; the margins left for its shadow pass them to the window beneath.
+    system.setInputRegion(id, capsule);
+    system.setVisibleRegion(id, cutToCapsule_ ? capsule : QList<QRect>{});
 }
 
 bool FeedbackBannerPanel::eventFilter(QObject* watched, QEvent* event) {
     // A window manager that frames the window copies its input shape to the frame when it hears of a
-    // change, and hears only once it manages the window: set again once the window is on screen.
+    // change, and hears only once it manages the window; and Qt's showing the window clears its
+    // visible shape. Both are set again once the window is on screen.
     if (watched == window_.get() && event->type() == QEvent::Expose && window_->isExposed())
-        applyInputShape();
+        applyShapes();
     return QObject::eventFilter(watched, event);
 }
 

@@ -59,6 +59,8 @@ public:
     QQuickView* window() const { return window_.get(); }
     QWindow* anchor() const { return anchor_; }
     int level() const { return level_; }
+    // Whether the window is cut to the capsule (no compositor to blend its transparent margins).
+    bool cutToCapsule() const { return cutToCapsule_; }
 
     // Where the owner's front window is, in bottom-left screen points; the default asks the desktop's
     // window list for the owner's process while hosting. Tests point it at a window of their own.
@@ -77,13 +79,16 @@ private:
     void create();
     void place(const QRectF& frame, int level, QWindow* anchor);
     void prepareNativeWindow();
-    // The capsule within the panel, in the panel's points.
-    QRectF capsuleFrame() const;
-    void applyInputShape();
+    // The capsule within the panel, in the window's device pixels.
+    QRectF deviceCapsuleFrame() const;
+    // Sets which part of the window takes clicks (the capsule) and which is drawn (the capsule when
+    // cut to it, else all of it).
+    void applyShapes();
 
     std::unique_ptr<FeedbackBannerView> view_;
     std::unique_ptr<QQuickView> window_;
     QPointer<QWindow> anchor_;
     int level_ = normalLevel;
+    bool cutToCapsule_ = false;
     OwnerFrame ownerFrame_;
 };

@@ -23,6 +23,11 @@ public:
     // beneath. False when the window system could not be told.
     virtual bool setInputRegion(std::uint64_t nativeWindow, const QList<QRect>& rectangles) = 0;
 
+    // Only these rectangles of the window are drawn on screen (an empty list: the whole window). For
+    // displays without a compositor, where transparent pixels would show black. False when the
+    // window system could not be told.
+    virtual bool setVisibleRegion(std::uint64_t nativeWindow, const QList<QRect>& rectangles) = 0;
+
     // Whether a compositing manager blends translucent windows with what is beneath them; without
     // one, transparent pixels show as black.
     virtual bool compositing() = 0;

@@ -7,5 +7,6 @@ class UnavailableNonActivatingWindow : public NonActivatingWindow {
 public:
     bool refuseFocus(std::uint64_t nativeWindow) override;
     bool setInputRegion(std::uint64_t nativeWindow, const QList<QRect>& rectangles) override;
+    bool setVisibleRegion(std::uint64_t nativeWindow, const QList<QRect>& rectangles) override;
     bool compositing() override;
 };

@@ -126,16 +126,30 @@ bool X11NonActivatingWindow::refuseFocus(std::uint64_t nativeWindow) {
 }
 
 bool X11NonActivatingWindow::setInputRegion(std::uint64_t nativeWindow, const QList<QRect>& rectangles) {
+    setShape(XCB_SHAPE_SK_INPUT, nativeWindow, rectangles);
+    return c_->sync();
+}
+
+bool X11NonActivatingWindow::setVisibleRegion(std::uint64_t nativeWindow, const QList<QRect>& rectangles) {
+    if (rectangles.isEmpty())
+        xcb_shape_mask(c_->xcb, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+                       static_cast<xcb_window_t>(nativeWindow), 0, 0, XCB_NONE);
+    else
+        setShape(XCB_SHAPE_SK_BOUNDING, nativeWindow, rectangles);
+    return c_->sync();
+}
+
+void X11NonActivatingWindow::setShape(std::uint8_t kind, std::uint64_t nativeWindow,
+                                      const QList<QRect>& rectangles) {
     std::vector<xcb_rectangle_t> shape;
     shape.reserve(rectangles.size());
     for (const QRect& r : rectangles)
         if (!r.isEmpty())
             shape.push_back({clampedCoordinate(r.x()), clampedCoordinate(r.y()), clampedLength(r.width()),
                              clampedLength(r.height())});
-    xcb_shape_rectangles(c_->xcb, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
+    xcb_shape_rectangles(c_->xcb, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED,
                          static_cast<xcb_window_t>(nativeWindow), 0, 0,
                          static_cast<std::uint32_t>(shape.size()), shape.data());
-    return c_->sync();
 }
 
 bool X11NonActivatingWindow::compositing() {

@@ -512,7 +512,21 @@ TEST_F(BannerPanelTest, ClicksOnTheTransparentMarginReachTheWindowBeneath) {
         QQuickView* window = offerAndWait();
         ASSERT_NE(window, nullptr);
         ASSERT_EQ(window->transientParent(), &beneath);
-        EXPECT_EQ(window->mask().isEmpty(), compositing);
+        EXPECT_EQ(FeedbackBannerPanel::shared().cutToCapsule(), !compositing);
+        // The window system's view: shaped to the capsule without a compositor, whole with one.
+        const QString shape =
+            run(QStringLiteral("xwininfo"),
+                {QStringLiteral("-shape"), QStringLiteral("-id"), QString::number(window->winId())})
+                .value_or(QString());
+        const int r = int(window->devicePixelRatio());
+        const QString capsuleExtents = QStringLiteral("Window shape extents:  %1x%2+%3+%4")
+                                           .arg(460 * r)
+                                           .arg(54 * r)
+                                           .arg(34 * r)
+                                           .arg(12 * r);
+        EXPECT_EQ(shape.contains(capsuleExtents), !compositing) << shape.toStdString();
+        EXPECT_EQ(shape.contains(QLatin1String("No window shape defined")), compositing)
+            << shape.toStdString();
         settle(400ms);
         const double ratio = window->devicePixelRatio();
         const QRect panel = window->geometry();
