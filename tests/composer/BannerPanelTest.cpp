@@ -16,6 +16,7 @@
 #include "FeedbackReporter.h"
 #include "FeedbackSymbol.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -101,6 +102,11 @@ QQuickItem* find(QQuickItem* from, const QString& name) {
         if (QQuickItem* found = find(child, name))
             return found;
     return nullptr;
+}
+
+QString accessibleName(QQuickItem* item) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(item);
+    return iface ? iface->text(QAccessible::Name) : QString();
 }
 
 // A window of ours that counts the presses it receives.
@@ -331,6 +337,13 @@ TEST_F(BannerPanelTest, OverAnotherProcesssWindowClicksNeverActivateTheBanner) {
     EXPECT_EQ(FeedbackBannerPanel::shared().anchor(), nullptr);
     EXPECT_EQ(window->transientParent(), nullptr);
     EXPECT_TRUE(window->flags().testFlag(Qt::WindowStaysOnTopHint));
+
+    // What the banner says, and to screen readers.
+    EXPECT_EQ(item("bannerTitle")->property("text").toString(), QStringLiteral("Screenshot taken"));
+    EXPECT_EQ(item("bannerSymbol")->property("name").toString(), QStringLiteral("camera.viewfinder"));
+    EXPECT_EQ(item("tellUsButton")->property("text").toString(), QStringLiteral("Tell us"));
+    EXPECT_EQ(accessibleName(item("tellUsButton")), QStringLiteral("Share an idea or report a problem"));
+    EXPECT_EQ(accessibleName(item("dismissButton")), QStringLiteral("Dismiss"));
 
     // What the window manager is told: no focus to offer, no input to take.
     const QString protocols = windowProperty(window->winId(), "WM_PROTOCOLS");
