@@ -1,5 +1,6 @@
 #include "FeedbackComposerQml.h"
 
+#include "FeedbackBannerView.h"
 #include "FeedbackRewardLine.h"
 #include "FeedbackSymbol.h"
 #include "FeedbackThumbnail.h"
@@ -36,6 +37,8 @@ void FeedbackComposerQml::registerTypes() {
                                                  QStringLiteral("made by the host"));
         qmlRegisterUncreatableType<FeedbackRewardLine>(moduleName, 1, 0, "FeedbackRewardLine",
                                                        QStringLiteral("made by the host"));
+        qmlRegisterUncreatableType<FeedbackBannerView>(moduleName, 1, 0, "FeedbackBannerView",
+                                                       QStringLiteral("made by the host"));
         qmlRegisterType<FeedbackSymbol>(moduleName, 1, 0, "FeedbackSymbol");
         qmlRegisterType<FeedbackThumbnail>(moduleName, 1, 0, "FeedbackThumbnail");
         return true;
@@ -49,4 +52,8 @@ QUrl FeedbackComposerQml::feedbackViewUrl() {
 
 QUrl FeedbackComposerQml::rewardLineUrl() {
     return QUrl(QStringLiteral("qrc:/morvik/composer/FeedbackRewardLine.qml"));
+}
+
+QUrl FeedbackComposerQml::bannerUrl() {
+    return QUrl(QStringLiteral("qrc:/morvik/composer/FeedbackBanner.qml"));
 }

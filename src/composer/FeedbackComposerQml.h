@@ -6,8 +6,8 @@ class QQmlEngine;
 
 // Where the composer's layouts come from: the QML files compiled into the library, the C++ types
 // they use (module "Morvik.Composer": FeedbackView, FeedbackRewardLine, FeedbackSymbol,
-// FeedbackThumbnail), and the one engine that loads them. Nothing here runs until a view is first
-// shown, so an application that never shows one never starts QML.
+// FeedbackThumbnail, FeedbackBannerView), and the one engine that loads them. Nothing here runs until a view
+// is first shown, so an application that never shows one never starts QML.
 class FeedbackComposerQml {
 public:
     // The engine every composer layout is loaded into, made on first use (main thread). The layouts
@@ -24,4 +24,6 @@ public:
     static QUrl feedbackViewUrl();
     // The reward line; its root takes the model as the property "line".
     static QUrl rewardLineUrl();
+    // The offer banner; its root takes the view model as the property "view".
+    static QUrl bannerUrl();
 };

@@ -248,6 +248,44 @@ void progressArc(QPainter& p, const QColor& c) {
     p.drawArc(QRectF(3.5, 3.5, 17, 17), 90 * 16, 270 * 16);
 }
 
+void cameraViewfinder(QPainter& p, const QColor& c) {
+    // The four corners of a viewfinder around a small camera.
+    p.setPen(stroke(c, 1.8));
+    p.setBrush(Qt::NoBrush);
+    const qreal lo = 2.8, hi = 21.2, arm = 5.2;
+    for (const QPointF& corner : {QPointF(lo, lo), QPointF(hi, lo), QPointF(lo, hi), QPointF(hi, hi)}) {
+        const qreal dx = corner.x() < 12 ? arm : -arm;
+        const qreal dy = corner.y() < 12 ? arm : -arm;
+        QPainterPath bracket;
+        bracket.moveTo(corner.x(), corner.y() + dy);
+        bracket.lineTo(corner);
+        bracket.lineTo(corner.x() + dx, corner.y());
+        p.drawPath(bracket);
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawRoundedRect(QRectF(6.6, 8.6, 10.8, 7.8), 1.6, 1.6);
+    p.drawRoundedRect(QRectF(9.6, 7.0, 4.8, 2.6), 0.9, 0.9);
+    cut(p, [&] {
+        p.setBrush(Qt::black);
+        p.drawEllipse(QPointF(12.0, 12.5), 2.4, 2.4);
+    });
+    p.drawEllipse(QPointF(12.0, 12.5), 1.2, 1.2);
+}
+
+void phoneRadiowaves(QPainter& p, const QColor& c) {
+    // A phone between two pairs of waves.
+    p.setPen(stroke(c, 1.6));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(8.4, 3.2, 7.2, 17.6), 1.8, 1.8);
+    p.drawLine(QPointF(10.9, 5.4), QPointF(13.1, 5.4));
+    for (qreal radius : {4.4, 7.6}) {
+        const QRectF box(12 - radius - 2.6, 12 - radius, 2 * radius + 5.2, 2 * radius);
+        p.drawArc(box, 145 * 16, 70 * 16);
+        p.drawArc(box, -35 * 16, 70 * 16);
+    }
+}
+
 const std::map<QString, Draw>& symbols() {
     static const std::map<QString, Draw> table{
         {QStringLiteral("lightbulb.fill"), lightbulb},
@@ -263,6 +301,8 @@ const std::map<QString, Draw>& symbols() {
         {QStringLiteral("doc.on.doc"), docOnDoc},
         {QStringLiteral("photo.badge.exclamationmark"), photoBadge},
         {QStringLiteral("progress.arc"), progressArc},
+        {QStringLiteral("camera.viewfinder"), cameraViewfinder},
+        {QStringLiteral("iphone.gen3.radiowaves.left.and.right"), phoneRadiowaves},
     };
     return table;
 }

@@ -5,9 +5,9 @@
 #include <QString>
 
 // A symbol of the composer drawn as vector shapes in one colour, named as the views name them
-// ("lightbulb.fill", "xmark.circle.fill", "checkmark.seal.fill", ...). Parts that cut through a
-// filled shape (the mark in a filled circle, the dots of the ladybug) are transparent, so the symbol
-// works on any background. An unknown name draws nothing.
+// ("lightbulb.fill", "xmark.circle.fill", "checkmark.seal.fill", "camera.viewfinder", ...). Parts that cut
+// through a filled shape (the mark in a filled circle, the dots of the ladybug) are transparent, so the
+// symbol works on any background. An unknown name draws nothing.
 class FeedbackSymbol : public QQuickPaintedItem {
     Q_OBJECT
     Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged)

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "NonActivatingWindow.h"
+
+// Window systems we cannot tell anything (no X11 display): the window's flags are all there is.
+class UnavailableNonActivatingWindow : public NonActivatingWindow {
+public:
+    bool refuseFocus(std::uint64_t nativeWindow) override;
+    bool setInputRegion(std::uint64_t nativeWindow, const QList<QRect>& rectangles) override;
+    bool setVisibleRegion(std::uint64_t nativeWindow, const QList<QRect>& rectangles) override;
+    bool compositing() override;
+};
