@@ -9,6 +9,10 @@ void BannerWindowPresenter::show() {
     FeedbackBannerPanel::shared().show();
 }
 
+void BannerWindowPresenter::prepare() {
+    FeedbackBannerPanel::shared().prepare();
+}
+
 void BannerWindowPresenter::hide() {
     FeedbackBannerPanel::shared().hide();
 }

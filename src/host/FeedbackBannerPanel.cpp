@@ -145,6 +145,13 @@ void FeedbackBannerPanel::create() {
     window_ = std::move(window);
 }
 
+void FeedbackBannerPanel::prepare() {
+    if (window_)
+        return;
+    create();
+    prepareNativeWindow();
+}
+
 void FeedbackBannerPanel::show() {
     if (!window_)
         create();
@@ -187,6 +194,7 @@ void FeedbackBannerPanel::place(const QRectF& frame, int level, QWindow* anchor)
     level_ = level;
     window_->setGeometry(BannerPlacement::toTopLeft(frame, primaryScreenHeight()));
     prepareNativeWindow();
+    awaitingExpose_ = !window_->isVisible();
     window_->show();
     window_->raise();
     applyShapes();
@@ -222,8 +230,13 @@ bool FeedbackBannerPanel::eventFilter(QObject* watched, QEvent* event) {
     // A window manager that frames the window copies its input shape to the frame when it hears of a
     // change, and hears only once it manages the window; and Qt's showing the window clears its
     // visible shape. Both are set again once the window is on screen.
-    if (watched == window_.get() && event->type() == QEvent::Expose && window_->isExposed())
+    if (watched == window_.get() && event->type() == QEvent::Expose && window_->isExposed()) {
         applyShapes();
+        if (std::exchange(awaitingExpose_, false))
+            // Narration for tests and the benchmark; on with
+            // QT_LOGGING_RULES="morvik.feedback.offers.debug=true".
+            qCDebug(lcFeedbackOffers).noquote() << QStringLiteral("banner: window exposed");
+    }
     return QObject::eventFilter(watched, event);
 }
 

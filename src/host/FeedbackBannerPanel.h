@@ -45,6 +45,8 @@ public:
 
     // Makes the panel if needed, places it and shows it without activating it.
     void show();
+    // Makes the panel and its native window, not shown, so that the next show() is quick.
+    void prepare();
     // Takes the panel off screen and detaches it from its anchor; nothing before the first show().
     void hide();
 
@@ -91,4 +93,6 @@ private:
     int level_ = normalLevel;
     bool cutToCapsule_ = false;
     OwnerFrame ownerFrame_;
+    // Shown and not exposed since: the next expose is narrated.
+    bool awaitingExpose_ = false;
 };

@@ -3,12 +3,22 @@
 #include "FeedbackExternalHost.h"
 
 void LoadedBannerPresenter::show() {
-    if (!loaded_) {
-        FeedbackExternalHost::enableAccessibility();
-        loaded_ = library_.create<BannerPresenter>();
-    }
+    load();
     if (loaded_)
         loaded_->show();
+}
+
+void LoadedBannerPresenter::prepare() {
+    load();
+    if (loaded_)
+        loaded_->prepare();
+}
+
+void LoadedBannerPresenter::load() {
+    if (loaded_)
+        return;
+    FeedbackExternalHost::enableAccessibility();
+    loaded_ = library_.create<BannerPresenter>();
 }
 
 void LoadedBannerPresenter::hide() {

@@ -10,10 +10,13 @@
 class LoadedBannerPresenter : public BannerPresenter {
 public:
     void show() override;
+    void prepare() override;
     void hide() override;
     std::optional<QByteArray> captureAnchorWindow() override;
 
 private:
+    void load();
+
     OnDemandLibrary library_{QStringLiteral("libmorvik_host_windows.so"), "morvik_create_banner_presenter"};
     std::unique_ptr<BannerPresenter> loaded_;
 };

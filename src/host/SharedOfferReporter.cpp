@@ -10,6 +10,7 @@ SharedOfferReporter::SharedOfferReporter(std::shared_ptr<ComposerPresenter> comp
                                          std::shared_ptr<RewardsRefresher> rewards) {
     FeedbackReporter::Surfaces surfaces;
     if (banner) {
+        surfaces.prepareBanner = [banner] { banner->prepare(); };
         surfaces.showBanner = [banner] { banner->show(); };
         surfaces.hideBanner = [banner] { banner->hide(); };
         surfaces.captureAnchorWindow = [banner] { return banner->captureAnchorWindow(); };

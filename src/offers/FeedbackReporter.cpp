@@ -60,6 +60,13 @@ FeedbackReporter::FeedbackReporter()
         if (self)
             self->offer(Trigger::screenshot);
     });
+    // While the watcher collects a screenshot's file events, the banner gets ready, so that it comes up
+    // as soon as the offer is taken.
+    watcher_.setOnScreenshotLikely([self = QPointer<FeedbackReporter>(this)] {
+        if (self && self->surfaces_.prepareBanner && !muted() && !self->awaitingSnapshot_ &&
+            !(self->surfaces_.composerIsOpen && self->surfaces_.composerIsOpen()))
+            self->surfaces_.prepareBanner();
+    });
 }
 
 void FeedbackReporter::setSurfaces(Surfaces surfaces) {

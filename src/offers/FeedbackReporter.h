@@ -40,6 +40,8 @@ public:
 
     // How the reporter reaches the rest of the system.
     struct Surfaces {
+        // Makes the banner ready to show at once (a screenshot is probably about to be offered).
+        std::function<void()> prepareBanner;
         std::function<void()> showBanner;
         std::function<void()> hideBanner;
         // A picture of the window the banner belongs to, or nothing.

@@ -39,6 +39,10 @@ void FeedbackScreenshotWatcher::setOnScreenshot(std::function<void()> callback) 
     onScreenshot_ = std::move(callback);
 }
 
+void FeedbackScreenshotWatcher::setOnScreenshotLikely(std::function<void()> callback) {
+    onScreenshotLikely_ = std::move(callback);
+}
+
 void FeedbackScreenshotWatcher::setOwnerPID(std::optional<std::int32_t> pid) {
     ownerPID_ = pid;
 }
@@ -107,6 +111,7 @@ void FeedbackScreenshotWatcher::start() {
     folderWatch_ = new FolderWatch(this);
     folderWatch_->setBatching(batching_);
     connect(folderWatch_, &FolderWatch::filesArrived, this, &FeedbackScreenshotWatcher::judge);
+    connect(folderWatch_, &FolderWatch::batchStarted, this, &FeedbackScreenshotWatcher::firstFileArrived);
     if (!folderWatch_->isWatching())
         qCWarning(lcFeedbackOffers).noquote()
             << QStringLiteral("screenshot watcher: no file watch available");
@@ -211,6 +216,16 @@ void FeedbackScreenshotWatcher::judge(const QStringList& paths) {
         }
     }
     Q_EMIT judged(paths);
+}
+
+void FeedbackScreenshotWatcher::firstFileArrived(const QString& path) {
+    // Only a cheap guess: the batch is judged in full when it is complete.
+    if (!onScreenshotLikely_ || !screenshotFolders_.contains(QFileInfo(path).path()))
+        return;
+    if (lastFired_ && monotonicClock_() - *lastFired_ <= screenshotSpacing)
+        return;
+    if (capturedWhileActive())
+        onScreenshotLikely_();
 }
 
 QStringList FeedbackScreenshotWatcher::watchedFolders() const {

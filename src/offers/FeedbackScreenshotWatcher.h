@@ -47,6 +47,10 @@ public:
 
     // Called once for each accepted screenshot.
     void setOnScreenshot(std::function<void()> callback);
+    // Called when the first file of a batch lands in a screenshot folder while the owner is active: a
+    // screenshot is likely to be accepted once the batch is complete, so whatever it will need can
+    // be made ready meanwhile. Nothing may rely on it being followed by the screenshot.
+    void setOnScreenshotLikely(std::function<void()> callback);
     // The owner application's process; without one, the owner is this process itself.
     void setOwnerPID(std::optional<std::int32_t> pid);
     std::optional<std::int32_t> ownerPID() const { return ownerPID_; }
@@ -91,10 +95,12 @@ private:
     void helperMaybeChanged();
     bool capturedWhileActive() const;
     void fire(const QString& source);
+    void firstFileArrived(const QString& path);
     QStringList configFolders() const;
     void followFolders();
 
     std::function<void()> onScreenshot_;
+    std::function<void()> onScreenshotLikely_;
     std::optional<std::int32_t> ownerPID_;
     std::function<void()> onOwnerResigned_;
     bool started_ = false;

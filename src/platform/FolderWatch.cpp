@@ -10,13 +10,19 @@
 
 #include <cerrno>
 #include <climits>
+#include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 // Files that are done: written and closed, or renamed into place.
 constexpr std::uint32_t fileEvents = IN_CLOSE_WRITE | IN_MOVED_TO;
+// A file linked into place whole: written as an unnamed temporary file and then given its name
+// (O_TMPFILE and linkat, as Qt's QSaveFile does), it announces itself by its creation alone; its close
+// is not reported in the folder. A created file is looked at when its batch is complete.
+constexpr std::uint32_t linkedEvents = IN_CREATE;
 // A folder or link made (or moved in) where a missing folder's next path component is awaited.
 constexpr std::uint32_t pathEvents = IN_CREATE | IN_MOVED_TO;
 // The watched folder itself going away; IN_IGNORED comes unasked.
@@ -63,6 +69,25 @@ QString nextComponent(const QString& at, const QString& folder) {
     return rest.section(u'/', 0, 0);
 }
 
+// Whether a file that was only seen being created is complete: a regular file (not followed through a
+// link) with content that no process holds open for writing. A read lease is granted only when no
+// one has the file open for writing; where leases cannot be had (another user's file, a file system
+// without them), content alone decides.
+bool linkedIntoPlace(const QString& path) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status {};
+    bool complete = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
+    if (complete && ::fcntl(fd, F_SETLEASE, F_RDLCK) == 0)
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+    else if (complete && errno == EAGAIN)
+        complete = false; // still being written: its close is reported
+    ::close(fd);
+    return complete;
+}
+
 } // namespace
 
 struct FolderWatch::State {
@@ -79,8 +104,13 @@ struct FolderWatch::State {
     QSet<QString> missing; // folders that did not exist at the last arming pass
     QHash<int, Watch> watches;
     QHash<QString, int> byPath;
+    void startBatch(const QString& path);
+
     QStringList pending;
     QSet<QString> pendingSet;
+    // Files seen only being created in this batch, in order.
+    QStringList created;
+    std::function<void(const QString&)> batchBegan;
 };
 
 FolderWatch::FolderWatch(QObject* parent)
@@ -88,7 +118,17 @@ FolderWatch::FolderWatch(QObject* parent)
     , d_(std::make_unique<State>()) {
     d_->batchTimer.setSingleShot(true);
     d_->batchTimer.setInterval(defaultBatching);
+    d_->batchBegan = [this](const QString& path) { Q_EMIT batchStarted(path); };
     connect(&d_->batchTimer, &QTimer::timeout, this, [this] {
+        // A file created and then closed or renamed in is reported for that; one only created is
+        // reported when it was linked into place whole.
+        for (const QString& path : std::as_const(d_->created)) {
+            if (!d_->pendingSet.contains(path) && linkedIntoPlace(path)) {
+                d_->pendingSet.insert(path);
+                d_->pending.append(path);
+            }
+        }
+        d_->created.clear();
         QStringList paths = std::move(d_->pending);
         d_->pending.clear();
         d_->pendingSet.clear();
@@ -146,7 +186,7 @@ void FolderWatch::State::arm() {
             Wanted& entry = wanted[at];
             entry.mask |= selfEvents;
             if (at == folder) {
-                entry.mask |= fileEvents;
+                entry.mask |= fileEvents | linkedEvents;
                 entry.target = true;
             } else {
                 entry.mask |= pathEvents;
@@ -231,10 +271,16 @@ void FolderWatch::State::addPending(const QString& path) {
         return;
     pendingSet.insert(path);
     pending.append(path);
+    startBatch(path);
+}
+
+void FolderWatch::State::startBatch(const QString& path) {
     // Started by the first file of a batch and never restarted: a steady stream of files is still
     // reported once per interval.
-    if (!batchTimer.isActive())
+    if (!batchTimer.isActive()) {
         batchTimer.start();
+        batchBegan(path);
+    }
 }
 
 void FolderWatch::State::readEvents() {
@@ -272,9 +318,16 @@ void FolderWatch::State::readEvents() {
             }
             // The name is padded with NULs up to the event's length.
             const QString name = event->len > 0 ? QFile::decodeName(event->name) : QString();
-            if (found->target && (event->mask & fileEvents) && !(event->mask & IN_ISDIR) && !name.isEmpty() &&
-                !name.startsWith(u'.'))
-                addPending(found->path + u'/' + name);
+            if (found->target && (event->mask & (fileEvents | linkedEvents)) && !(event->mask & IN_ISDIR) &&
+                !name.isEmpty() && !name.startsWith(u'.')) {
+                const QString path = found->path + u'/' + name;
+                if (event->mask & fileEvents) {
+                    addPending(path);
+                } else if (!created.contains(path)) {
+                    created.append(path);
+                    startBatch(path);
+                }
+            }
             if ((event->mask & pathEvents) && found->awaiting.contains(name))
                 rearm = true;
         }

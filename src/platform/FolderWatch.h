@@ -8,11 +8,12 @@
 #include <memory>
 
 // Watches folders for files that were written and closed, or moved in (tools write a temporary file
-// and rename it), and reports them in batches. Never the creation event: a file just created may still
-// be empty. Names starting with "." are left out. A folder that does not exist yet is watched from its
-// nearest existing ancestor and picked up once it (or a parent of it) is made; a folder that goes away
-// is picked up again when it comes back. Linux: inotify, read through a socket notifier on the main
-// thread. Main thread.
+// and rename it), and reports them in batches. A creation counts only for a file that already has
+// content (linked into place whole, as QSaveFile does with an unnamed temporary file); a file just
+// created empty is reported when it is closed. Names starting with "." are left out. A folder that does not
+// exist yet is watched from its nearest existing ancestor and picked up once it (or a parent of it) is made;
+// a folder that goes away is picked up again when it comes back. Linux: inotify, read through a socket
+// notifier on the main thread. Main thread.
 class FolderWatch : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +37,9 @@ signals:
     // Full paths of files that arrived in a watched folder, in arrival order, without duplicates,
     // at most once per batching interval.
     void filesArrived(const QStringList& paths);
+    // The first file of a batch has arrived; filesArrived follows when the batching interval is over.
+    // For work worth starting early, while the batch collects.
+    void batchStarted(const QString& firstPath);
 
 private:
     struct State;

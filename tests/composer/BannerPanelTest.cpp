@@ -176,6 +176,10 @@ protected:
         reporter.setSurfaces({
             [this] {
                 if (withPanel)
+                    presenter.prepare();
+            },
+            [this] {
+                if (withPanel)
                     presenter.show();
             },
             [this] {
@@ -185,6 +189,8 @@ protected:
             [] { return std::optional<QByteArray>(); },
             [] { return false; },
             [this](FeedbackIntent intent, std::optional<QByteArray>) { presented.append(intent); },
+            {},
+            {},
         });
     }
     void TearDown() override {
@@ -313,13 +319,12 @@ TEST_F(BannerPanelTest, OverAnotherProcesssWindowClicksNeverActivateTheBanner) {
     // device pixels, windows are placed in device-independent ones.
     const double ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
     QRectF ownerFrame;
-    for (const QVariantMap& entry : DesktopWindows::system().windowList().value_or(QList<QVariantMap>{})) {
-        if (entry.value(DesktopWindows::ownerPIDKey).toInt() != owner.pid)
+    for (const DesktopWindow& entry :
+         DesktopWindows::system().windowList().value_or(QList<DesktopWindow>{})) {
+        if (entry.pid != owner.pid)
             continue;
-        const QVariantMap b = entry.value(DesktopWindows::boundsKey).toMap();
-        ownerFrame = QRectF(
-            b[QStringLiteral("X")].toDouble() / ratio, b[QStringLiteral("Y")].toDouble() / ratio,
-            b[QStringLiteral("Width")].toDouble() / ratio, b[QStringLiteral("Height")].toDouble() / ratio);
+        const QRect& b = entry.bounds;
+        ownerFrame = QRectF(b.x() / ratio, b.y() / ratio, b.width() / ratio, b.height() / ratio);
         break;
     }
     ASSERT_FALSE(ownerFrame.isEmpty());

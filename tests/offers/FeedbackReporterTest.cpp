@@ -25,6 +25,7 @@ protected:
         reporter.setClock([this] { return now; });
         reporter.setDismissDelay(200ms);
         reporter.setSurfaces({
+            [this] { ++prepared; },
             [this] { ++shown; },
             [this] { ++hidden; },
             [] { return std::optional<QByteArray>("window"); },
@@ -62,6 +63,7 @@ protected:
     FeedbackReporter& reporter = FeedbackReporter::shared();
     std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
     QStringList lines;
+    int prepared = 0;
     int shown = 0;
     int hidden = 0;
     bool composerOpen = false;

@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -82,6 +83,28 @@ TEST_F(FolderWatchTest, AFileIsReportedOnlyOnceItIsClosed) {
 
     open.close();
     ASSERT_TRUE(waitForReported(path("Shots/still-writing.png")));
+}
+
+TEST_F(FolderWatchTest, AFileLinkedIntoPlaceWholeIsReportedByItsCreation) {
+    ASSERT_TRUE(QDir().mkpath(path("Shots")));
+    watch.setFolders({path("Shots")});
+
+    // QSaveFile writes an unnamed temporary file and links it into place: the folder hears of the
+    // name only when it is created, complete.
+    QSaveFile saved(path("Shots/saved.png"));
+    ASSERT_TRUE(saved.open(QIODevice::WriteOnly));
+    saved.write("complete picture");
+    ASSERT_TRUE(saved.commit());
+    // Created empty and still open: reported once it is closed, not before.
+    QFile open(path("Shots/open.png"));
+    ASSERT_TRUE(open.open(QIODevice::WriteOnly));
+    open.write("half");
+    open.flush();
+    ASSERT_TRUE(waitForReported(path("Shots/saved.png")));
+    EXPECT_FALSE(reported().contains(path("Shots/open.png")));
+    open.close();
+    ASSERT_TRUE(waitForReported(path("Shots/open.png")));
+    EXPECT_EQ(reported().count(path("Shots/saved.png")), 1);
 }
 
 TEST_F(FolderWatchTest, NamesStartingWithADotAreLeftOut) {

@@ -95,6 +95,11 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return ownerIsActive(); }));
     }
     void TearDown() override {
+        if (HasFailure()) {
+            for (const QByteArray& line : helper.rawLines())
+                std::fprintf(stderr, "helper: %s\n", line.constData());
+            std::fprintf(stderr, "helper stderr: %s\n", helper.standardError().constData());
+        }
         if (other.state() == QProcess::Running) {
             other.closeWriteChannel();
             if (!other.waitForFinished(5000))
@@ -153,12 +158,16 @@ protected:
     bool ownerIsActive() { return desktop->activeProcess() == ::getpid(); }
     bool helperIsActive() { return desktop->activeProcess() == std::int32_t(helper.process().processId()); }
 
-    // The banner's X11 window while it is mapped; empty when none is.
+    // The banner's X11 window while it is mapped; empty when none is. Names are compared here: a
+    // name search of xdotool also matches other names a window carries.
     QString visibleBanner() {
         const auto found = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                    QStringLiteral("--pid"), QString::number(helper.process().processId()),
-                                    QStringLiteral("--name"), QStringLiteral("^Morvik Feedback$")});
-        return found ? found->split(QLatin1Char('\n')).value(0) : QString();
+                                    QStringLiteral("--pid"), QString::number(helper.process().processId())});
+        for (const QString& window : found.value_or(QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            if (xdotool({QStringLiteral("getwindowname"), window}) == QStringLiteral("Morvik Feedback"))
+                return window;
+        }
+        return {};
     }
     QString bannerWindow() {
         QString banner;
@@ -174,7 +183,7 @@ protected:
     }
     // The close button sits 14 points in from the capsule's right end, 26 wide; "Tell us" left of it.
     void clickClose(const QRect& panel) { clickCapsule(panel, 14 + 13, 27); }
-    void clickTellUs(const QRect& panel) { clickCapsule(panel, 14 + 26 + 12 + 30, 27); }
+    void clickTellUs(const QRect& panel) { clickCapsule(panel, 14 + 26 + 12 + 40, 27); }
     std::optional<QRect> geometryOf(const QString& window) {
         const auto shell = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
         if (!shell)
@@ -273,6 +282,7 @@ TEST_F(OffersEndToEnd, CloseButtonDismissesWithoutActivatingTheHelper) {
     ASSERT_FALSE(banner.isEmpty());
     const auto frame = geometryOf(banner);
     ASSERT_TRUE(frame);
+    helper.settle(500ms);
     clickClose(*frame);
     ASSERT_TRUE(helper.waitForLog(QStringLiteral("feedback: banner dismissed (user)")));
     EXPECT_TRUE(waitUntil([&] { return visibleBanner().isEmpty(); }, 5s));
@@ -289,6 +299,7 @@ TEST_F(OffersEndToEnd, TellUsOpensTheComposerWithTheOwnersSnapshotAndTheReportAr
     ASSERT_FALSE(banner.isEmpty());
     const auto frame = geometryOf(banner);
     ASSERT_TRUE(frame);
+    helper.settle(500ms); // the banner slides in
     clickTellUs(*frame);
     ASSERT_TRUE(
         helper.waitForLog(QStringLiteral("feedback: opening the sheet (comment + optional diagnostics)")));
@@ -367,5 +378,26 @@ TEST_F(OffersEndToEnd, NoBannerWhileTheComposerIsOpen) {
     ASSERT_TRUE(waitUntil([&] { return ownerIsActive(); }));
     takeScreenshot(QStringLiteral("Screenshot_7.png"));
     ASSERT_TRUE(helper.waitForLog(QStringLiteral("screenshot: composer already open, no banner")));
-    EXPECT_TRUE(visibleBanner().isEmpty());
+    EXPECT_TRUE(visibleBanner().isEmpty())
+        << visibleBanner().toStdString() << " "
+        << xdotool({QStringLiteral("getwindowname"), visibleBanner()}).value_or(QString()).toStdString();
 }
+
+} // namespace
+
+namespace {
+
+TEST_F(OffersEndToEnd, AnotherApplicationBecomingActiveWithdrawsTheBanner) {
+    ASSERT_NO_FATAL_FAILURE(startHelper());
+    const qsizetype before = helper.messages().size();
+    takeScreenshot();
+    ASSERT_TRUE(offered(before));
+    ASSERT_FALSE(bannerWindow().isEmpty());
+    other.start(QStringLiteral(MORVIK_TEST_WINDOW_PATH), {QStringLiteral("Other App")});
+    ASSERT_TRUE(other.waitForStarted());
+    ASSERT_TRUE(
+        helper.waitForLog(QStringLiteral("feedback: banner dismissed (owner went to the background)")));
+    EXPECT_TRUE(waitUntil([&] { return visibleBanner().isEmpty(); }, 5s));
+}
+
+} // namespace

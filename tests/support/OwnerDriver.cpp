@@ -37,9 +37,9 @@ QString OwnerDriver::helperPath() {
 }
 
 void OwnerDriver::narrateComposer() {
-    environment_.insert(
-        QStringLiteral("QT_LOGGING_RULES"),
-        QStringLiteral("morvik.feedback.host.debug=true;morvik.feedback.composer.debug=true"));
+    environment_.insert(QStringLiteral("QT_LOGGING_RULES"),
+                        QStringLiteral("morvik.feedback.host.debug=true;morvik.feedback.composer.debug=true;"
+                                       "morvik.feedback.offers.debug=true"));
 }
 
 bool OwnerDriver::start(const QStringList& arguments) {

@@ -29,7 +29,8 @@ public:
 
     // Environment for the helper; defaults to this process's environment with tracing turned on.
     QProcessEnvironment& environment() { return environment_; }
-    // Also the composer's narration (window exposed, shown, closed; report accepted or not).
+    // Also the windows' narration: the composer's (window exposed, shown, closed; report accepted or
+    // not) and the banner's (window exposed).
     void narrateComposer();
     // Starts the helper binary under test, or the given copy of it.
     void setProgram(const QString& path) { program_ = path; }
