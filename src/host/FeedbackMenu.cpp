@@ -2,12 +2,12 @@
 
 #include "Deferred.h"
 #include "Feedback.h"
+#include "FeedbackBannerPanel.h"
 #include "FeedbackComposerWindow.h"
 #include "FeedbackWindowSnapshot.h"
 
 #include <QAction>
 #include <QCoroTask>
-#include <QGuiApplication>
 #include <QQuickWindow>
 
 namespace {
@@ -17,9 +17,10 @@ FeedbackMenu::AnchorWindow& anchorHook() {
     return hook;
 }
 
-QQuickWindow* focusedWindow() {
-    auto* window = qobject_cast<QQuickWindow*>(QGuiApplication::focusWindow());
-    return window && !FeedbackComposerWindow::owns(window) ? window : nullptr;
+// The window the banner would belong to (never the composer or the banner), when it is a Qt Quick
+// window that can be drawn into a picture.
+QQuickWindow* anchorQuickWindow() {
+    return qobject_cast<QQuickWindow*>(FeedbackBannerPanel::anchorWindow());
 }
 
 QCoro::Task<> presentWithSnapshot(std::optional<QByteArray> local) {
@@ -53,7 +54,7 @@ FeedbackMenu& FeedbackMenu::target() {
 }
 
 void FeedbackMenu::open() {
-    QQuickWindow* anchor = anchorHook() ? anchorHook()() : focusedWindow();
+    QQuickWindow* anchor = anchorHook() ? anchorHook()() : anchorQuickWindow();
     std::optional<QByteArray> local = anchor ? Feedback::captureWindowSnapshot(anchor) : std::nullopt;
     if (!Feedback::snapshotProvider()) {
         FeedbackComposerWindow::present(FeedbackIntent::idea, std::move(local));

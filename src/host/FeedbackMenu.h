@@ -21,9 +21,9 @@ public:
     static QAction* item(const QString& title = defaultTitle());
     static QString defaultTitle();
 
-    // The window whose picture stands in for the snapshot when the snapshot provider has none. The
-    // offer banner's anchor window is the intended source; until one is installed, the application's
-    // focused window (never the composer's own).
+    // The window whose picture stands in for the snapshot when the snapshot provider has none. By
+    // default the window the offer banner would belong to (FeedbackBannerPanel::anchorWindow), when it
+    // is a Qt Quick window; an application may name another.
     static void setAnchorWindow(AnchorWindow anchor);
 
 public Q_SLOTS:
