@@ -9,6 +9,8 @@ Without --interactive the demo drives the windows itself with xdotool: it presse
 "Send Feedback..." button, types a message and an e-mail address into the composer, sends with
 Ctrl+Return, prints the reference code the service handed out, and writes pictures of the owner, the
 composer and its success screen into OUT, with the inbox page and the snapshot the report carries.
+Then it takes a screenshot of the screen into the demo's screenshot folder while the owner is active,
+and pictures the "Tell us" banner that comes up over the owner's window.
 With --interactive the windows stay for you to use until you close the owner's window.
 """
 import argparse
@@ -122,6 +124,12 @@ def main():
         "QT_LOGGING_RULES": "morvik.feedback.*.debug=true",
     })
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+    # The demo's pictures folder: screenshots saved into its "Screenshots" folder bring the banner.
+    os.makedirs(env["XDG_CONFIG_HOME"], exist_ok=True)
+    with open(os.path.join(env["XDG_CONFIG_HOME"], "user-dirs.dirs"), "w", encoding="utf-8") as f:
+        f.write('XDG_PICTURES_DIR="%s"\n' % os.path.join(home, "Pictures"))
+    screenshots = os.path.join(home, "Pictures", "Screenshots")
+    os.makedirs(screenshots, exist_ok=True)
     env.pop("QT_QPA_PLATFORM", None)
 
     owner_program = os.path.join(args.build, "tools", "demo-owner", "morvik-demo-owner")
@@ -138,7 +146,7 @@ def main():
             owner.wait()
             status = owner.returncode
             return status
-        status = drive(owner, lines, url, database, args.out)
+        status = drive(owner, lines, url, database, args.out, screenshots)
     finally:
         if owner.poll() is None:
             owner.terminate()
@@ -149,7 +157,7 @@ def main():
     return status
 
 
-def drive(owner, lines, url, database, out):
+def drive(owner, lines, url, database, out, screenshots):
     owner_window = xdotool("search", "--sync", "--pid", str(owner.pid), "--name", "Demo Owner").split()[0]
     xdotool("windowactivate", "--sync", owner_window)
     time.sleep(0.3)
@@ -211,6 +219,22 @@ def drive(owner, lines, url, database, out):
     active = xdotool("getactivewindow", check=False)
     print("demo: the owner's window is active again:", "yes" if active == owner_window else "no", flush=True)
     picture(owner_window, os.path.join(out, "owner-after.png"))
+
+    # A screenshot of the screen while the owner is active: the banner floats over the owner's window.
+    print("demo: taking a screenshot into", screenshots, flush=True)
+    xdotool("windowactivate", "--sync", owner_window, check=False)
+    time.sleep(0.3)
+    mark = lines.count()
+    subprocess.run(["import", "-window", "root", os.path.join(screenshots, "Screenshot-demo.png")], check=True,
+                   timeout=30)
+    lines.wait_for("screenshot: taken, feedback offered", mark)
+    lines.wait_for("banner: window exposed", mark)
+    time.sleep(SETTLE)
+    picture("root", os.path.join(out, "banner.png"))
+    active = xdotool("getactivewindow", check=False)
+    print("demo: the owner's window is still active under the banner:", "yes" if active == owner_window else "no",
+          flush=True)
+    lines.wait_for("feedback: banner dismissed", mark, timeout=20)
 
     xdotool("windowactivate", "--sync", owner_window, check=False)
     xdotool("key", "alt+F4")
