@@ -7,6 +7,8 @@
 //
 //   bench_composer [ROUNDS]   (default 10; needs DISPLAY, and xdotool for the later-window figure)
 
+#include "HelperProcess.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -43,59 +45,12 @@ QByteArray ownerPicture() {
     return bytes;
 }
 
-class Helper {
-public:
-    Helper(const QProcessEnvironment& env, QByteArray snapshot)
-        : snapshot_(std::move(snapshot)) {
-        process_.setProcessEnvironment(env);
-        process_.start(QStringLiteral(MORVIK_HELPER_PATH), {});
-        process_.waitForStarted();
-    }
-    ~Helper() {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-    }
-    void write(const QByteArray& line) {
-        process_.write(line + '\n');
-        process_.waitForBytesWritten();
-    }
-    // Reads lines until one satisfies the predicate, answering snapshot requests at once.
-    bool waitFor(const std::function<bool(const QJsonObject&)>& done) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            while (process_.canReadLine()) {
-                const QJsonObject m = QJsonDocument::fromJson(process_.readLine()).object();
-                if (m.value(QStringLiteral("want")) == QLatin1String("snapshot"))
-                    write(QJsonDocument(QJsonObject{{QStringLiteral("id"), m.value(QStringLiteral("id"))},
-                                                    {QStringLiteral("snapshot"),
-                                                     QString::fromLatin1(snapshot_.toBase64())}})
-                              .toJson(QJsonDocument::Compact));
-                if (done(m))
-                    return true;
-            }
-            process_.waitForReadyRead(50);
-        }
-        return false;
-    }
-    bool waitForLog(const QString& text) {
-        return waitFor(
-            [&](const QJsonObject& m) { return m.value(QStringLiteral("log")).toString() == text; });
-    }
-    qint64 pid() const { return process_.processId(); }
-
-private:
-    QProcess process_;
-    QByteArray snapshot_;
-};
-
 struct Times {
     double exposed = 0;
     double shown = 0;
 };
 
-std::optional<Times> composeUntilShown(Helper& helper) {
+std::optional<Times> composeUntilShown(HelperProcess& helper) {
     QElapsedTimer timer;
     timer.start();
     helper.write(R"({"cmd":"compose"})");
@@ -122,7 +77,7 @@ bool xdotool(const QStringList& arguments) {
 }
 
 // The window manager's close (Alt+F4) on the composer, as a user would.
-bool closeComposer(Helper& helper) {
+bool closeComposer(HelperProcess& helper) {
     QProcess search;
     search.start(QStringLiteral("xdotool"),
                  {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(helper.pid()),
@@ -174,7 +129,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> firstExposed, firstShown, laterExposed, laterShown;
     for (int round = 0; round <= rounds; ++round) {
-        Helper helper(env, snapshot);
+        HelperProcess helper(QStringLiteral(MORVIK_HELPER_PATH), env, snapshot);
         helper.write(R"({"config":{"appKey":"bench","ingestKey":"k","productName":"Bench Owner"}})");
         if (!helper.waitFor([](const QJsonObject& m) {
                 return m.value(QStringLiteral("event")) == QLatin1String("ready");

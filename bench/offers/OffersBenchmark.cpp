@@ -11,6 +11,8 @@
 //
 //   bench_offers [ROUNDS] [IDLE_SECONDS]   (defaults 10 and 60; needs DISPLAY and a window manager)
 
+#include "HelperProcess.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -35,8 +37,6 @@
 
 namespace {
 
-constexpr int timeoutMs = 20000;
-
 QByteArray picture(QSize size) {
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
@@ -56,55 +56,6 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter(this).fillRect(QRect(QPoint(), size()), QColor(90, 120, 160));
     }
-};
-
-class Helper {
-public:
-    Helper(const QProcessEnvironment& env, QByteArray snapshot)
-        : snapshot_(std::move(snapshot)) {
-        process_.setProcessEnvironment(env);
-        process_.start(QStringLiteral(MORVIK_HELPER_PATH), {});
-        process_.waitForStarted();
-    }
-    ~Helper() {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-    }
-    void write(const QByteArray& line) {
-        process_.write(line + '\n');
-        process_.waitForBytesWritten();
-    }
-    // Reads lines until one satisfies the predicate, answering snapshot requests at once. The event
-    // loop turns meanwhile, so that the owner's window stays responsive.
-    bool waitFor(const std::function<bool(const QJsonObject&)>& done, int timeout = timeoutMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeout) {
-            while (process_.canReadLine()) {
-                const QJsonObject m = QJsonDocument::fromJson(process_.readLine()).object();
-                if (m.value(QStringLiteral("want")) == QLatin1String("snapshot"))
-                    write(QJsonDocument(QJsonObject{{QStringLiteral("id"), m.value(QStringLiteral("id"))},
-                                                    {QStringLiteral("snapshot"),
-                                                     QString::fromLatin1(snapshot_.toBase64())}})
-                              .toJson(QJsonDocument::Compact));
-                if (done(m))
-                    return true;
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            process_.waitForReadyRead(5);
-        }
-        return false;
-    }
-    bool waitForLog(const QString& text, int timeout = timeoutMs) {
-        return waitFor(
-            [&](const QJsonObject& m) { return m.value(QStringLiteral("log")).toString() == text; }, timeout);
-    }
-    qint64 pid() const { return process_.processId(); }
-
-private:
-    QProcess process_;
-    QByteArray snapshot_;
 };
 
 // User plus system CPU time of a process, in milliseconds, from /proc/PID/stat.
@@ -179,7 +130,7 @@ int main(int argc, char** argv) {
     std::vector<double> bannerExposed, composerExposed;
     for (int round = 0; round <= rounds; ++round) {
         {
-            Helper helper(env, snapshot);
+            HelperProcess helper(QStringLiteral(MORVIK_HELPER_PATH), env, snapshot);
             helper.write(config);
             if (!helper.waitFor(isReady)) {
                 std::fprintf(stderr, "bench_offers: the helper did not start\n");
@@ -203,7 +154,7 @@ int main(int argc, char** argv) {
                 bannerExposed.push_back(timer.nsecsElapsed() / 1e6);
         }
         {
-            Helper helper(env, snapshot);
+            HelperProcess helper(QStringLiteral(MORVIK_HELPER_PATH), env, snapshot);
             helper.write(config);
             if (!helper.waitFor(isReady))
                 return 1;
@@ -224,7 +175,7 @@ int main(int argc, char** argv) {
     report("compose command -> composer window", composerExposed);
 
     // Idle: offers active, the owner's window active, nothing happening.
-    Helper idle(env, snapshot);
+    HelperProcess idle(QStringLiteral(MORVIK_HELPER_PATH), env, snapshot);
     idle.write(config);
     if (!idle.waitFor(isReady))
         return 1;

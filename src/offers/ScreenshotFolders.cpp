@@ -181,14 +181,3 @@ QStringList ScreenshotFolders::current(const Roots& roots) {
     add(QDir::cleanPath(pictures + QStringLiteral("/Screenshots")));
     return folders;
 }
-
-QString ScreenshotFolders::nearestExistingFolder(const QString& folder) {
-    QString at = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    while (!QFileInfo(at).isDir()) {
-        const QString parent = QFileInfo(at).path();
-        if (parent == at)
-            break;
-        at = parent;
-    }
-    return at;
-}

@@ -21,8 +21,4 @@ public:
     // that exports pictures there would otherwise get an offer for each of them.
     static QStringList current(const Roots& roots);
     static QStringList current() { return current(fromEnvironment()); }
-
-    // The folder itself when it exists, else its nearest existing ancestor: a folder that is not
-    // there yet is watched from there until it is made.
-    static QString nearestExistingFolder(const QString& folder);
 };

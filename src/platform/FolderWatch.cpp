@@ -52,17 +52,6 @@ struct Wanted {
     QSet<QString> awaiting;
 };
 
-QString nearestExisting(const QString& folder) {
-    QString at = folder;
-    while (!QFileInfo(at).isDir()) {
-        const QString parent = QFileInfo(at).path();
-        if (parent == at)
-            break;
-        at = parent;
-    }
-    return at;
-}
-
 // The first component of `folder` below its ancestor `at`.
 QString nextComponent(const QString& at, const QString& folder) {
     const QString rest = folder.mid(at == QLatin1String("/") ? 1 : at.size() + 1);
@@ -168,6 +157,17 @@ QStringList FolderWatch::folders() const {
     return d_->folders;
 }
 
+QString FolderWatch::nearestExistingFolder(const QString& folder) {
+    QString at = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    while (!QFileInfo(at).isDir()) {
+        const QString parent = QFileInfo(at).path();
+        if (parent == at)
+            break;
+        at = parent;
+    }
+    return at;
+}
+
 void FolderWatch::setBatching(std::chrono::milliseconds batching) {
     d_->batchTimer.setInterval(batching);
 }
@@ -182,7 +182,7 @@ void FolderWatch::State::arm() {
     for (int round = 0; round < armingRounds; ++round) {
         QHash<QString, Wanted> wanted;
         for (const QString& folder : std::as_const(folders)) {
-            const QString at = nearestExisting(folder);
+            const QString at = nearestExistingFolder(folder);
             Wanted& entry = wanted[at];
             entry.mask |= selfEvents;
             if (at == folder) {
@@ -246,7 +246,7 @@ bool FolderWatch::State::applyWatches(const QHash<QString, Wanted>& wanted) {
 
     // A component made between finding the nearest folder and watching it sent its event to no one.
     for (const QString& folder : std::as_const(folders)) {
-        const QString at = nearestExisting(folder);
+        const QString at = nearestExistingFolder(folder);
         if (refused.contains(at))
             continue; // nothing more to be done until something changes
         const auto found = byPath.constFind(at);

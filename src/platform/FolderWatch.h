@@ -30,6 +30,10 @@ public:
     // How long notifications are collected before `filesArrived`; tests shorten it.
     void setBatching(std::chrono::milliseconds batching);
 
+    // The folder itself when it exists, else its nearest existing ancestor (where a folder not made
+    // yet is watched from).
+    static QString nearestExistingFolder(const QString& folder);
+
     // False when the kernel refused an inotify instance (too many open): nothing will be reported.
     bool isWatching() const;
 

@@ -7,6 +7,7 @@
 #include "BannerPlacement.h"
 #include "BannerWindowPresenter.h"
 #include "DesktopWindows.h"
+#include "DisplayTestTools.h"
 #include "EventLoopWait.h"
 #include "Feedback.h"
 #include "FeedbackBannerPanel.h"
@@ -43,24 +44,6 @@ namespace {
 using namespace std::chrono_literals;
 using Trigger = FeedbackReporter::Trigger;
 
-QString artifactsDir() {
-    const QString dir = qEnvironmentVariableIsSet("MORVIK_TEST_ARTIFACTS")
-                            ? qEnvironmentVariable("MORVIK_TEST_ARTIFACTS")
-                            : QStringLiteral(MORVIK_TEST_ARTIFACTS);
-    QDir().mkpath(dir);
-    return dir;
-}
-
-// Runs a program to its end; its standard output, or nothing when it could not run or failed.
-std::optional<QString> run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
-}
-
 // Lets the event loop run for a while: for animations to come to rest, where no event says so.
 void settle(std::chrono::milliseconds duration) {
     waitUntil([] { return false; }, duration);
@@ -68,15 +51,15 @@ void settle(std::chrono::milliseconds duration) {
 
 // A real click of the pointer at that point of the screen (device pixels), as the user makes it.
 void clickAt(QPoint screenPoint) {
-    ASSERT_TRUE(run(QStringLiteral("xdotool"),
-                    {QStringLiteral("mousemove"), QString::number(screenPoint.x()),
-                     QString::number(screenPoint.y()), QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(runProgram(QStringLiteral("xdotool"),
+                           {QStringLiteral("mousemove"), QString::number(screenPoint.x()),
+                            QString::number(screenPoint.y()), QStringLiteral("click"), QStringLiteral("1")}));
 }
 
 // The window the window manager calls active (_NET_ACTIVE_WINDOW), or 0.
 quint64 activeWindowId() {
     const auto out =
-        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")});
+        runProgram(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")});
     const QRegularExpressionMatch m =
         QRegularExpression(QStringLiteral("0x([0-9a-f]+)")).match(out.value_or(QString()));
     return m.hasMatch() ? m.captured(1).toULongLong(nullptr, 16) : 0;
@@ -84,8 +67,8 @@ quint64 activeWindowId() {
 
 // One property of a window as xprop prints it.
 QString windowProperty(WId window, const char* name) {
-    return run(QStringLiteral("xprop"),
-               {QStringLiteral("-id"), QString::number(window), QString::fromLatin1(name)})
+    return runProgram(QStringLiteral("xprop"),
+                      {QStringLiteral("-id"), QString::number(window), QString::fromLatin1(name)})
         .value_or(QString());
 }
 
@@ -363,13 +346,15 @@ TEST_F(BannerPanelTest, OverAnotherProcesssWindowClicksNeverActivateTheBanner) {
     const auto grabbed = QGuiApplication::primaryScreen()->grabWindow(0, around.x() - 20, around.y() - 20,
                                                                       around.width() + 40, 220);
     ASSERT_FALSE(grabbed.isNull());
-    EXPECT_TRUE(grabbed.save(QDir(artifactsDir()).filePath(QStringLiteral("banner-over-window.png"))));
+    EXPECT_TRUE(grabbed.save(QDir(artifactsDir(QStringLiteral(MORVIK_TEST_ARTIFACTS)))
+                                 .filePath(QStringLiteral("banner-over-window.png"))));
     // And the panel as drawn, transparent margins (and, where the renderer draws it, the shadow) kept.
     const QImage panel = window->grabWindow();
     EXPECT_EQ(panel.size(), window->size() * window->devicePixelRatio());
     EXPECT_TRUE(panel.hasAlphaChannel());
     EXPECT_EQ(qAlpha(panel.pixel(2, 2)), 0) << "the corner of the margin is transparent";
-    EXPECT_TRUE(panel.save(QDir(artifactsDir()).filePath(QStringLiteral("banner-panel.png"))));
+    EXPECT_TRUE(panel.save(QDir(artifactsDir(QStringLiteral(MORVIK_TEST_ARTIFACTS)))
+                               .filePath(QStringLiteral("banner-panel.png"))));
 
     // "Tell us", clicked as the user clicks it: the offer is taken, the owner stays active.
     clickAt(centreOf(item("tellUsButton")));
@@ -533,8 +518,8 @@ TEST_F(BannerPanelTest, ClicksOnTheTransparentMarginReachTheWindowBeneath) {
         EXPECT_EQ(FeedbackBannerPanel::shared().cutToCapsule(), !compositing);
         // The window system's view: shaped to the capsule without a compositor, whole with one.
         const QString shape =
-            run(QStringLiteral("xwininfo"),
-                {QStringLiteral("-shape"), QStringLiteral("-id"), QString::number(window->winId())})
+            runProgram(QStringLiteral("xwininfo"),
+                       {QStringLiteral("-shape"), QStringLiteral("-id"), QString::number(window->winId())})
                 .value_or(QString());
         const int r = int(window->devicePixelRatio());
         const QString capsuleExtents = QStringLiteral("Window shape extents:  %1x%2+%3+%4")

@@ -4,6 +4,7 @@
 // owner's window when the composer closes. Pictures of each screen are saved as test artifacts.
 
 #include "DesktopWindows.h"
+#include "DisplayTestTools.h"
 #include "EventLoopWait.h"
 #include "OwnerDriver.h"
 #include "ServiceStandIn.h"
@@ -55,28 +56,6 @@ protected:
                          QStringLiteral("Test Owner — drawing.sketch"));
     }
 };
-
-QString artifactsDir() {
-    const QString dir = qEnvironmentVariableIsSet("MORVIK_TEST_ARTIFACTS")
-                            ? qEnvironmentVariable("MORVIK_TEST_ARTIFACTS")
-                            : QStringLiteral(MORVIK_TEST_ARTIFACTS);
-    QDir().mkpath(dir);
-    return dir;
-}
-
-// Runs xdotool and returns its standard output, trimmed; nothing when it fails.
-std::optional<QString> xdotool(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
-
-bool isLog(const QJsonObject& message, const QString& text) {
-    return message.value(QStringLiteral("log")).toString() == text;
-}
 
 class ComposerEndToEnd : public ::testing::Test {
 protected:
@@ -159,7 +138,8 @@ protected:
         const QImage image = owner.screen()->grabWindow(window.toULongLong()).toImage();
         ASSERT_FALSE(image.isNull());
         EXPECT_EQ(image.size(), QSize(460, 580));
-        ASSERT_TRUE(image.save(QDir(artifactsDir()).filePath(QString::fromLatin1(name))));
+        ASSERT_TRUE(image.save(
+            QDir(artifactsDir(QStringLiteral(MORVIK_TEST_ARTIFACTS))).filePath(QString::fromLatin1(name))));
     }
 
     void type(const QString& text) {

@@ -4,6 +4,7 @@
 
 #include "ComposerWindowPresenter.h"
 #include "DeliveryTimings.h"
+#include "DisplayTestTools.h"
 #include "EventLoopWait.h"
 #include "Feedback.h"
 #include "FeedbackComposerQml.h"
@@ -57,14 +58,6 @@ QByteArray ownerPicture() {
     buffer.open(QIODevice::WriteOnly);
     picture.save(&buffer, "PNG");
     return bytes;
-}
-
-QString artifactsDir() {
-    const QString dir = qEnvironmentVariableIsSet("MORVIK_TEST_ARTIFACTS")
-                            ? qEnvironmentVariable("MORVIK_TEST_ARTIFACTS")
-                            : QStringLiteral(MORVIK_TEST_ARTIFACTS);
-    QDir().mkpath(dir);
-    return dir;
 }
 
 QString focusName(QQuickWindow* window) {
@@ -152,7 +145,8 @@ protected:
         const QImage image = window->grabWindow();
         ASSERT_FALSE(image.isNull());
         EXPECT_EQ(image.size() / image.devicePixelRatio(), QSize(460, 580));
-        ASSERT_TRUE(image.save(QDir(artifactsDir()).filePath(QString::fromLatin1(name))));
+        ASSERT_TRUE(image.save(
+            QDir(artifactsDir(QStringLiteral(MORVIK_TEST_ARTIFACTS))).filePath(QString::fromLatin1(name))));
     }
 
     QTemporaryDir dir;

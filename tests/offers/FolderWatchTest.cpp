@@ -213,4 +213,17 @@ TEST_F(FolderWatchTest, ASteadyStreamOfFilesIsStillReportedEveryInterval) {
     ASSERT_TRUE(waitUntil([&] { return reported().size() == written; }));
 }
 
+TEST_F(FolderWatchTest, NearestExistingFolder) {
+    const QString base = dir.path();
+    ASSERT_TRUE(QDir().mkpath(base + "/a/b"));
+    QFile file(base + "/a/plain");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_EQ(FolderWatch::nearestExistingFolder(base + "/a/b"), base + "/a/b");
+    EXPECT_EQ(FolderWatch::nearestExistingFolder(base + "/a/b/"), base + "/a/b");
+    EXPECT_EQ(FolderWatch::nearestExistingFolder(base + "/a/b/c/d"), base + "/a/b");
+    EXPECT_EQ(FolderWatch::nearestExistingFolder(base + "/a/plain/c"), base + "/a");
+    EXPECT_EQ(FolderWatch::nearestExistingFolder("/no-such-folder-here/x"), "/");
+}
+
 } // namespace

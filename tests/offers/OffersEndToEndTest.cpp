@@ -6,6 +6,7 @@
 
 #include "BannerPlacement.h"
 #include "DesktopWindows.h"
+#include "DisplayTestTools.h"
 #include "EventLoopWait.h"
 #include "OwnerDriver.h"
 #include "ServiceStandIn.h"
@@ -51,27 +52,6 @@ protected:
         painter.drawText(QRect(16, 0, 400, 40), Qt::AlignVCenter, QStringLiteral("Offer Owner — map.plan"));
     }
 };
-
-QString artifactsDir() {
-    const QString dir = qEnvironmentVariableIsSet("MORVIK_TEST_ARTIFACTS")
-                            ? qEnvironmentVariable("MORVIK_TEST_ARTIFACTS")
-                            : QStringLiteral(MORVIK_TEST_ARTIFACTS);
-    QDir().mkpath(dir);
-    return dir;
-}
-
-std::optional<QString> xdotool(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
-
-bool isLog(const QJsonObject& message, const QString& text) {
-    return message.value(QStringLiteral("log")).toString() == text;
-}
 
 class OffersEndToEnd : public ::testing::Test {
 protected:
@@ -223,7 +203,22 @@ protected:
         helper.settle(600ms);
         const QImage image = owner.screen()->grabWindow(0).toImage();
         ASSERT_FALSE(image.isNull());
-        ASSERT_TRUE(image.save(QDir(artifactsDir()).filePath(QString::fromLatin1(name))));
+        ASSERT_TRUE(image.save(
+            QDir(artifactsDir(QStringLiteral(MORVIK_TEST_ARTIFACTS))).filePath(QString::fromLatin1(name))));
+    }
+
+    // Starts the helper, takes a screenshot and waits for the banner to come to rest; its frame.
+    void offerOnScreen(QRect& frame) {
+        ASSERT_NO_FATAL_FAILURE(startHelper());
+        const qsizetype before = helper.messages().size();
+        takeScreenshot();
+        ASSERT_TRUE(offered(before));
+        const QString banner = bannerWindow();
+        ASSERT_FALSE(banner.isEmpty());
+        const auto geometry = geometryOf(banner);
+        ASSERT_TRUE(geometry);
+        frame = *geometry;
+        helper.settle(500ms); // the banner slides in
     }
 
     bool offered(qsizetype from) {
@@ -274,16 +269,9 @@ TEST_F(OffersEndToEnd, ScreenshotBringsTheBannerOverTheOwnerWhichStaysActive) {
 }
 
 TEST_F(OffersEndToEnd, CloseButtonDismissesWithoutActivatingTheHelper) {
-    ASSERT_NO_FATAL_FAILURE(startHelper());
-    const qsizetype before = helper.messages().size();
-    takeScreenshot();
-    ASSERT_TRUE(offered(before));
-    const QString banner = bannerWindow();
-    ASSERT_FALSE(banner.isEmpty());
-    const auto frame = geometryOf(banner);
-    ASSERT_TRUE(frame);
-    helper.settle(500ms);
-    clickClose(*frame);
+    QRect frame;
+    ASSERT_NO_FATAL_FAILURE(offerOnScreen(frame));
+    clickClose(frame);
     ASSERT_TRUE(helper.waitForLog(QStringLiteral("feedback: banner dismissed (user)")));
     EXPECT_TRUE(waitUntil([&] { return visibleBanner().isEmpty(); }, 5s));
     EXPECT_TRUE(ownerIsActive()) << "a click on the banner leaves the owner active";
@@ -291,16 +279,9 @@ TEST_F(OffersEndToEnd, CloseButtonDismissesWithoutActivatingTheHelper) {
 }
 
 TEST_F(OffersEndToEnd, TellUsOpensTheComposerWithTheOwnersSnapshotAndTheReportArrives) {
-    ASSERT_NO_FATAL_FAILURE(startHelper());
-    const qsizetype before = helper.messages().size();
-    takeScreenshot();
-    ASSERT_TRUE(offered(before));
-    const QString banner = bannerWindow();
-    ASSERT_FALSE(banner.isEmpty());
-    const auto frame = geometryOf(banner);
-    ASSERT_TRUE(frame);
-    helper.settle(500ms); // the banner slides in
-    clickTellUs(*frame);
+    QRect frame;
+    ASSERT_NO_FATAL_FAILURE(offerOnScreen(frame));
+    clickTellUs(frame);
     ASSERT_TRUE(
         helper.waitForLog(QStringLiteral("feedback: opening the sheet (comment + optional diagnostics)")));
     ASSERT_TRUE(helper.waitForLog(QStringLiteral("composer: window shown"), 20s));

@@ -140,17 +140,4 @@ TEST(ScreenshotFoldersEnvironment, ConfigFolderFromTheEnvironment) {
         qunsetenv("XDG_CONFIG_HOME");
 }
 
-TEST_F(ScreenshotFoldersTest, NearestExistingFolder) {
-    const QString base = tree.path();
-    ASSERT_TRUE(QDir().mkpath(base + "/a/b"));
-    QFile file(base + "/a/plain");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    EXPECT_EQ(ScreenshotFolders::nearestExistingFolder(base + "/a/b"), base + "/a/b");
-    EXPECT_EQ(ScreenshotFolders::nearestExistingFolder(base + "/a/b/"), base + "/a/b");
-    EXPECT_EQ(ScreenshotFolders::nearestExistingFolder(base + "/a/b/c/d"), base + "/a/b");
-    EXPECT_EQ(ScreenshotFolders::nearestExistingFolder(base + "/a/plain/c"), base + "/a");
-    EXPECT_EQ(ScreenshotFolders::nearestExistingFolder("/no-such-folder-here/x"), "/");
-}
-
 } // namespace

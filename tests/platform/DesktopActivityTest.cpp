@@ -2,6 +2,7 @@
 // display (Xvfb with openbox in the test runs). The display tests are skipped without a display.
 
 #include "DesktopActivity.h"
+#include "EventLoopWait.h"
 #include "UnavailableDesktopActivity.h"
 #include "X11DesktopActivity.h"
 #include "X11DesktopWindows.h"
@@ -26,20 +27,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// Runs the event loop until the condition holds; false when it still does not after the time-out.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 15s) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() >= timeout.count())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 // Runs the event loop for a while, for tests that show that nothing happens.
 void runFor(std::chrono::milliseconds duration) {
