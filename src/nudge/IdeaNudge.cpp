@@ -1,6 +1,7 @@
 #include "IdeaNudge.h"
 
 #include "Feedback.h"
+#include "FeedbackReport.h"
 #include "FileLock.h"
 #include "PreferenceStore.h"
 
@@ -15,6 +16,13 @@ namespace IdeaNudge {
 namespace {
 
 std::atomic<PreferenceStore*> chosenStore = nullptr;
+
+// Every report the service accepts quiets the card for a while and counts the dismissals from zero:
+// an application that links the nudge has its accepted reports recorded, whichever way it sends them.
+const bool submissionsRecorded = [] {
+    Feedback::setSubmissionRecorder([](const QDateTime& acceptedAt) { recordSubmission(acceptedAt); });
+    return true;
+}();
 
 double seconds(const QDateTime& now) {
     return double(now.toMSecsSinceEpoch()) / 1000.0;

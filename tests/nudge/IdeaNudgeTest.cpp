@@ -1,6 +1,7 @@
 // The idea card's schedule on a real preference file, with the test's own clock.
 #include "IdeaNudge.h"
 #include "Feedback.h"
+#include "FeedbackReport.h"
 #include "PreferenceStore.h"
 
 #include <QCoreApplication>
@@ -107,6 +108,18 @@ TEST_F(IdeaNudgeTest, ThirdDismissalTurnsTheCardOffEvenAfterAReport) {
     EXPECT_FALSE(IdeaNudge::eligible(at(400)));
     IdeaNudge::recordSubmission(at(500));
     EXPECT_FALSE(IdeaNudge::eligible(at(700))) << "off stays off";
+}
+
+TEST_F(IdeaNudgeTest, AnAcceptedReportIsRecordedThroughDelivery) {
+    established(20);
+    IdeaNudge::recordDismissal(at(0));
+    IdeaNudge::recordDismissal(at(20));
+    // What delivery calls when the service accepts a report.
+    Feedback::recordSubmission(at(40));
+    EXPECT_EQ(IdeaNudge::get(QStringLiteral("lastSubmitAt")), seconds(40));
+    EXPECT_EQ(IdeaNudge::get(QStringLiteral("dismissals")), 0);
+    EXPECT_FALSE(IdeaNudge::eligible(at(129)));
+    EXPECT_TRUE(IdeaNudge::eligible(at(130)));
 }
 
 TEST_F(IdeaNudgeTest, ShowsKeepTheSixMostRecentOldestFirst) {
