@@ -91,6 +91,10 @@ std::unique_ptr<X11DesktopActivity> X11DesktopActivity::connect(const QByteArray
     return std::unique_ptr<X11DesktopActivity>(new X11DesktopActivity(std::move(connection)));
 }
 
+void X11DesktopActivity::setNoActiveWindowGrace(std::chrono::milliseconds grace) {
+    noActiveWindow_.setInterval(grace);
+}
+
 X11DesktopActivity::X11DesktopActivity(std::unique_ptr<Connection> connection)
     : c_(std::move(connection)) {
     noActiveWindow_.setSingleShot(true);

@@ -36,6 +36,9 @@ public:
     // False once the connection to the X server broke.
     bool connected() const;
 
+    // Replaces noActiveWindowGrace (tests on a busy machine lengthen it).
+    void setNoActiveWindowGrace(std::chrono::milliseconds grace);
+
 private:
     struct Connection;
     explicit X11DesktopActivity(std::unique_ptr<Connection> connection);
