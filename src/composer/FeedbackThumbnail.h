@@ -2,11 +2,13 @@
 
 #include <QImage>
 #include <QQuickPaintedItem>
+#include <QtQml/qqmlregistration.h>
 
 // A picture scaled to fill the item (cropped, never stretched) with rounded corners: the snapshot's
 // thumbnail in the composer.
 class FeedbackThumbnail : public QQuickPaintedItem {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(QImage image READ image WRITE setImage NOTIFY imageChanged)
     Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
 

@@ -1,9 +1,9 @@
 // The composer's form and its success screen. Everything it shows and does comes from the view
-// model (FeedbackView); this file only lays it out.
+// model (FeedbackView); this file only lays it out, from the module's shared pieces.
 import QtQuick
 import QtQuick.Controls.Fusion
 import QtQuick.Layouts
-import Morvik.Composer
+import Morvik.Feedback
 
 Rectangle {
     id: root
@@ -12,190 +12,16 @@ Rectangle {
 
     implicitWidth: 460
     implicitHeight: 580
-    color: sys.window
+    color: FeedbackTheme.window
 
-    SystemPalette {
-        id: sys
-        colorGroup: SystemPalette.Active
-    }
-
-    function tint(c, alpha) {
-        return Qt.rgba(c.r, c.g, c.b, c.a * alpha)
-    }
-
-    readonly property color primary: sys.windowText
-    readonly property color secondary: tint(sys.windowText, 0.6)
-    readonly property color controlBackground: sys.base
     readonly property color accent: view.accent
     readonly property color ink: view.accentInk
-    readonly property color orange: "#f28c0f"
-
-    // Text is drawn by the platform's font rasteriser: crisp at these small sizes, and far quicker
-    // to bring up than distance-field glyphs when the window first opens.
-    readonly property int largeSize: 17
-    readonly property int bodySize: 13
-    readonly property int smallSize: 12
-    readonly property int captionSize: 11
 
     // Send from anywhere in the form (the editor handles the keys itself too).
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
         enabled: root.view.canSend && !root.view.showsSuccess
         onActivated: root.view.submit()
-    }
-
-    // --- Pieces -------------------------------------------------------------------------------
-
-    // A ring that shows which control has the keyboard focus.
-    component FocusRing: Rectangle {
-        property real radius_: 8
-        anchors.fill: parent
-        anchors.margins: -3
-        radius: radius_ + 3
-        color: "transparent"
-        border.color: root.tint(root.accent, 0.7)
-        border.width: 2
-    }
-
-    component CloseButton: AbstractButton {
-        id: closeButton
-        implicitWidth: 24
-        implicitHeight: 24
-        focusPolicy: Qt.StrongFocus
-        Accessible.role: Accessible.Button
-        Accessible.name: root.view.closeLabel
-        onClicked: root.view.close()
-        contentItem: FeedbackSymbol {
-            name: "xmark.circle.fill"
-            color: closeButton.pressed ? root.primary : root.secondary
-        }
-        background: Item {
-            FocusRing {
-                visible: closeButton.visualFocus
-                radius_: 12
-            }
-        }
-    }
-
-    // A full-width button filled with the accent (Send, Done).
-    component AccentButton: AbstractButton {
-        id: accentButton
-        property bool busy: false
-        implicitHeight: 36
-        focusPolicy: Qt.StrongFocus
-        Accessible.role: Accessible.Button
-        Accessible.name: text
-        // Return presses the button as Space does.
-        Keys.onReturnPressed: if (enabled) clicked()
-        Keys.onEnterPressed: if (enabled) clicked()
-        contentItem: Item {
-            implicitHeight: label.implicitHeight + 8
-            Row {
-                anchors.centerIn: parent
-                spacing: 7
-                FeedbackSymbol {
-                    id: spinner
-                    visible: accentButton.busy
-                    width: 14
-                    height: 14
-                    anchors.verticalCenter: parent.verticalCenter
-                    name: "progress.arc"
-                    color: root.ink
-                    RotationAnimator on rotation {
-                        running: spinner.visible
-                        from: 0
-                        to: 360
-                        duration: 900
-                        loops: Animation.Infinite
-                    }
-                }
-                Label {
-                    renderType: Text.NativeRendering
-                    id: label
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: accentButton.text
-                    color: root.ink
-                    font.pixelSize: root.bodySize + 1
-                    font.weight: Font.DemiBold
-                }
-            }
-        }
-        background: Rectangle {
-            radius: 8
-            color: accentButton.down ? Qt.darker(root.accent, 1.12) : root.accent
-            opacity: accentButton.enabled || accentButton.busy ? 1 : 0.45
-            FocusRing {
-                visible: accentButton.visualFocus
-                radius_: 8
-            }
-        }
-    }
-
-    // A box on the control background with the hairline border (cards, editor, rows).
-    component Box: Rectangle {
-        radius: 14
-        color: root.controlBackground
-        border.color: root.tint(root.primary, 0.06)
-        border.width: 1
-    }
-
-    component IntentCard: AbstractButton {
-        id: card
-        required property int index
-        readonly property var info: root.view.intentCards[index]
-        readonly property bool selected: root.view.intent === index
-
-        Layout.fillWidth: true
-        Layout.preferredWidth: 1
-        implicitHeight: cardColumn.implicitHeight + 24
-        focusPolicy: Qt.StrongFocus
-        Accessible.role: Accessible.Button
-        Accessible.name: info.label
-        Accessible.selectable: true
-        Accessible.selected: selected
-        onClicked: root.view.intent = index
-
-        background: Rectangle {
-            radius: 14
-            color: root.controlBackground
-            border.color: card.selected ? root.tint(root.accent, 0.7) : root.tint(root.primary, 0.06)
-            border.width: card.selected ? 1.5 : 1
-            Behavior on border.color { ColorAnimation { duration: 300; easing.type: Easing.OutBack } }
-            FocusRing {
-                visible: card.visualFocus
-                radius_: 14
-            }
-        }
-        contentItem: Item {
-            ColumnLayout {
-                id: cardColumn
-                anchors.centerIn: parent
-                spacing: 7
-                Rectangle {
-                    Layout.alignment: Qt.AlignHCenter
-                    implicitWidth: 40
-                    implicitHeight: 40
-                    radius: 20
-                    color: card.selected ? root.accent : root.tint(root.accent, 0.12)
-                    Behavior on color { ColorAnimation { duration: 300; easing.type: Easing.OutBack } }
-                    FeedbackSymbol {
-                        anchors.centerIn: parent
-                        width: 20
-                        height: 20
-                        name: card.info.icon
-                        color: card.selected ? root.ink : root.accent
-                    }
-                }
-                Label {
-                    renderType: Text.NativeRendering
-                    Layout.alignment: Qt.AlignHCenter
-                    text: card.info.shortLabel
-                    font.pixelSize: root.smallSize
-                    font.weight: card.selected ? Font.DemiBold : Font.Normal
-                    color: card.selected ? root.primary : root.secondary
-                }
-            }
-        }
     }
 
     // --- Form -----------------------------------------------------------------------------------
@@ -232,8 +58,8 @@ Rectangle {
                         text: root.view.headerTitle
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
-                        color: root.primary
-                        font.pixelSize: root.largeSize
+                        color: FeedbackTheme.primary
+                        font.pixelSize: FeedbackTheme.largeSize
                         font.weight: Font.DemiBold
                     }
                     Label {
@@ -241,14 +67,17 @@ Rectangle {
                         Layout.fillWidth: true
                         text: root.view.headerSubtitle
                         elide: Text.ElideRight
-                        color: root.secondary
-                        font.pixelSize: root.smallSize
+                        color: FeedbackTheme.secondary
+                        font.pixelSize: FeedbackTheme.smallSize
                     }
                 }
-                CloseButton {
+                FeedbackCloseButton {
                     id: formClose
                     objectName: "closeButton"
                     Layout.alignment: Qt.AlignTop
+                    text: root.view.closeLabel
+                    accent: root.accent
+                    onClicked: root.view.close()
                 }
             }
         }
@@ -299,18 +128,30 @@ Rectangle {
                     spacing: 10
                     Repeater {
                         model: 3
-                        delegate: IntentCard {
+                        delegate: FeedbackIntentCard {
+                            id: card
+                            required property int index
+                            readonly property var info: root.view.intentCards[index]
                             objectName: "intentCard" + index
-                            onActiveFocusChanged: if (activeFocus) middle.reveal(this)
+                            Layout.fillWidth: true
+                            Layout.preferredWidth: 1
+                            text: info.shortLabel
+                            label: info.label
+                            symbol: info.icon
+                            selected: root.view.intent === index
+                            accent: root.accent
+                            ink: root.ink
+                            onClicked: root.view.intent = index
+                            onActiveFocusChanged: if (activeFocus) middle.reveal(card)
                         }
                     }
                 }
 
-                Box {
+                FeedbackBox {
                     id: editorBox
                     Layout.fillWidth: true
                     implicitHeight: Math.max(120, editor.implicitHeight)
-                    border.color: editor.activeFocus ? root.tint(root.accent, 0.55) : root.tint(root.primary, 0.06)
+                    border.color: editor.activeFocus ? FeedbackTheme.tint(root.accent, 0.55) : FeedbackTheme.tint(FeedbackTheme.primary, 0.06)
                     border.width: editor.activeFocus ? 1.5 : 1
 
                     TapHandler {
@@ -329,8 +170,8 @@ Rectangle {
                         background: null
                         wrapMode: TextEdit.Wrap
                         selectByMouse: true
-                        color: root.primary
-                        font.pixelSize: root.bodySize
+                        color: FeedbackTheme.primary
+                        font.pixelSize: FeedbackTheme.bodySize
                         text: root.view.message
                         onTextChanged: root.view.message = text
                         onActiveFocusChanged: {
@@ -365,88 +206,20 @@ Rectangle {
                         text: root.view.placeholder
                         textFormat: Text.PlainText
                         wrapMode: Text.Wrap
-                        color: root.secondary
-                        font.pixelSize: root.bodySize
+                        color: FeedbackTheme.secondary
+                        font.pixelSize: FeedbackTheme.bodySize
                     }
                 }
 
-                Box {
+                FeedbackSnapshotRow {
                     id: snapshotRow
                     visible: root.view.hasScreenshot
                     Layout.fillWidth: true
-                    implicitHeight: snapshotLayout.implicitHeight + 24
-
-                    RowLayout {
-                        id: snapshotLayout
-                        anchors.fill: parent
-                        anchors.margins: 12
-                        spacing: 12
-                        FeedbackThumbnail {
-                            visible: root.view.hasThumbnail
-                            implicitWidth: 40
-                            implicitHeight: 40
-                            radius: 9
-                            image: root.view.thumbnail
-                        }
-                        ColumnLayout {
-                            Layout.fillWidth: true
-                            spacing: 2
-                            Label {
-                                renderType: Text.NativeRendering
-                                Layout.fillWidth: true
-                                text: root.view.snapshotTitle
-                                elide: Text.ElideRight
-                                color: root.primary
-                                font.pixelSize: root.bodySize
-                                font.weight: Font.Medium
-                            }
-                            Label {
-                                renderType: Text.NativeRendering
-                                Layout.fillWidth: true
-                                text: root.view.snapshotSubtitle
-                                elide: Text.ElideRight
-                                color: root.secondary
-                                font.pixelSize: root.captionSize
-                            }
-                        }
-                        Switch {
-                            id: attachSwitch
-                            objectName: "attachSwitch"
-                            padding: 0
-                            // A capsule in the accent when on.
-                            indicator: Rectangle {
-                                implicitWidth: 38
-                                implicitHeight: 22
-                                x: attachSwitch.leftPadding
-                                y: (attachSwitch.height - height) / 2
-                                radius: 11
-                                color: attachSwitch.checked ? root.accent : root.tint(root.primary, 0.16)
-                                Behavior on color { ColorAnimation { duration: 150 } }
-                                Rectangle {
-                                    width: 18
-                                    height: 18
-                                    radius: 9
-                                    y: 2
-                                    x: attachSwitch.checked ? parent.width - width - 2 : 2
-                                    color: "white"
-                                    border.color: root.tint(root.primary, 0.1)
-                                    Behavior on x { NumberAnimation { duration: 150; easing.type: Easing.OutCubic } }
-                                }
-                                FocusRing {
-                                    visible: attachSwitch.visualFocus
-                                    radius_: 11
-                                }
-                            }
-                            checked: root.view.attachScreenshot
-                            onToggled: root.view.attachScreenshot = checked
-                            focusPolicy: Qt.StrongFocus
-                            Accessible.name: root.view.snapshotSwitchLabel
-                            onActiveFocusChanged: if (activeFocus) middle.reveal(snapshotRow)
-                        }
-                    }
+                    view: root.view
+                    onFocusEntered: middle.reveal(snapshotRow)
                 }
 
-                Box {
+                FeedbackBox {
                     id: contactBox
                     Layout.fillWidth: true
                     implicitHeight: contactLayout.implicitHeight + 26
@@ -463,7 +236,7 @@ Rectangle {
                             implicitWidth: 17
                             implicitHeight: 17
                             name: "envelope"
-                            color: root.secondary
+                            color: FeedbackTheme.secondary
                         }
                         TextField {
                             renderType: TextInput.NativeRendering
@@ -472,10 +245,10 @@ Rectangle {
                             Layout.fillWidth: true
                             padding: 0
                             background: null
-                            color: root.primary
-                            font.pixelSize: root.bodySize
+                            color: FeedbackTheme.primary
+                            font.pixelSize: FeedbackTheme.bodySize
                             placeholderText: root.view.contactPlaceholder
-                            placeholderTextColor: root.secondary
+                            placeholderTextColor: FeedbackTheme.secondary
                             inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoPredictiveText | Qt.ImhNoAutoUppercase
                             selectByMouse: true
                             text: root.view.contact
@@ -486,71 +259,13 @@ Rectangle {
                     }
                 }
 
-                // Read as one element; Return or Space opens "How it works".
-                Item {
+                FeedbackRewardRow {
                     id: rewardRow
                     objectName: "rewardRow"
                     visible: root.view.showsRewardLine
                     Layout.fillWidth: true
-                    implicitHeight: rewardLayout.implicitHeight
-                    activeFocusOnTab: true
-                    Accessible.role: Accessible.Link
-                    Accessible.name: root.view.rewardAccessibleName
-                    Keys.onReturnPressed: Qt.openUrlExternally(root.view.rewardInfoUrl)
-                    Keys.onSpacePressed: Qt.openUrlExternally(root.view.rewardInfoUrl)
+                    view: root.view
                     onActiveFocusChanged: if (activeFocus) middle.reveal(rewardRow)
-
-                    FocusRing {
-                        visible: rewardRow.activeFocus
-                        radius_: 6
-                    }
-
-                    RowLayout {
-                        id: rewardLayout
-                        anchors.left: parent.left
-                        anchors.right: parent.right
-                        anchors.leftMargin: 4
-                        anchors.rightMargin: 4
-                        spacing: 8
-                        FeedbackSymbol {
-                            Layout.alignment: Qt.AlignTop
-                            Layout.topMargin: 1
-                            implicitWidth: 16
-                            implicitHeight: 16
-                            name: "dollarsign.circle.fill"
-                            color: root.accent
-                            Accessible.ignored: true
-                        }
-                        ColumnLayout {
-                            Layout.fillWidth: true
-                            spacing: 3
-                            Text {
-                                renderType: Text.NativeRendering
-                                Layout.fillWidth: true
-                                text: root.view.rewardSheetLine
-                                textFormat: Text.PlainText
-                                wrapMode: Text.Wrap
-                                color: root.secondary
-                                font.pixelSize: root.smallSize
-                                Accessible.ignored: true
-                            }
-                            Text {
-                                renderType: Text.NativeRendering
-                                Layout.fillWidth: true
-                                text: root.view.rewardInfoMarkup
-                                textFormat: Text.StyledText
-                                wrapMode: Text.Wrap
-                                color: root.secondary
-                                linkColor: root.accent
-                                font.pixelSize: root.smallSize
-                                onLinkActivated: (link) => Qt.openUrlExternally(link)
-                                Accessible.ignored: true
-                                HoverHandler {
-                                    cursorShape: parent.hoveredLink ? Qt.PointingHandCursor : Qt.ArrowCursor
-                                }
-                            }
-                        }
-                    }
                 }
 
                 Rectangle {
@@ -565,7 +280,7 @@ Rectangle {
                     Layout.fillWidth: true
                     implicitHeight: errorLayout.implicitHeight + 24
                     radius: 12
-                    color: root.tint(root.orange, 0.12)
+                    color: FeedbackTheme.tint(FeedbackTheme.orange, 0.12)
                     Accessible.role: Accessible.AlertMessage
                     Accessible.name: root.view.errorText
 
@@ -579,7 +294,7 @@ Rectangle {
                             implicitWidth: 17
                             implicitHeight: 17
                             name: "wifi.exclamationmark"
-                            color: root.orange
+                            color: FeedbackTheme.orange
                         }
                         Text {
                             renderType: Text.NativeRendering
@@ -588,8 +303,8 @@ Rectangle {
                             textFormat: Text.PlainText
                             wrapMode: Text.Wrap
                             horizontalAlignment: Text.AlignLeft
-                            color: root.primary
-                            font.pixelSize: root.smallSize
+                            color: FeedbackTheme.primary
+                            font.pixelSize: FeedbackTheme.smallSize
                         }
                     }
                 }
@@ -603,14 +318,14 @@ Rectangle {
             anchors.bottom: parent.bottom
             implicitHeight: footerColumn.implicitHeight + 24
             // Translucent over whatever scrolls beneath it.
-            color: root.tint(sys.window, 0.92)
+            color: FeedbackTheme.tint(FeedbackTheme.window, 0.92)
 
             Rectangle {
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.top: parent.top
                 height: 1
-                color: root.tint(root.primary, 0.16)
+                color: FeedbackTheme.tint(FeedbackTheme.primary, 0.16)
                 opacity: 0.5
             }
 
@@ -623,10 +338,13 @@ Rectangle {
                 anchors.bottomMargin: 12
                 spacing: 6
 
-                AccentButton {
+                FeedbackButton {
                     id: sendButton
                     objectName: "sendButton"
                     Layout.fillWidth: true
+                    implicitHeight: 36
+                    fill: root.accent
+                    ink: root.ink
                     text: root.view.sendLabel
                     busy: root.view.sending
                     enabled: root.view.canSend
@@ -640,8 +358,8 @@ Rectangle {
                     visible: root.view.showsHint
                     horizontalAlignment: Text.AlignHCenter
                     text: root.view.hint
-                    color: root.secondary
-                    font.pixelSize: root.smallSize
+                    color: FeedbackTheme.secondary
+                    font.pixelSize: FeedbackTheme.smallSize
                     Accessible.role: Accessible.StaticText
                     Accessible.name: root.view.hintAccessibleName
                 }
@@ -665,11 +383,14 @@ Rectangle {
             doneButton.forceActiveFocus(Qt.OtherFocusReason)
         }
 
-        CloseButton {
+        FeedbackCloseButton {
             anchors.right: parent.right
             anchors.top: parent.top
             anchors.rightMargin: 20
             anchors.topMargin: 18
+            text: root.view.closeLabel
+            accent: root.accent
+            onClicked: root.view.close()
         }
 
         ColumnLayout {
@@ -690,7 +411,7 @@ Rectangle {
                 Rectangle {
                     anchors.fill: parent
                     radius: 48
-                    color: root.tint(root.accent, 0.12)
+                    color: FeedbackTheme.tint(root.accent, 0.12)
                 }
                 FeedbackSymbol {
                     anchors.centerIn: parent
@@ -708,8 +429,8 @@ Rectangle {
                     renderType: Text.NativeRendering
                     Layout.alignment: Qt.AlignHCenter
                     text: root.view.successTitle
-                    color: root.primary
-                    font.pixelSize: root.largeSize + 5
+                    color: FeedbackTheme.primary
+                    font.pixelSize: FeedbackTheme.largeSize + 5
                     font.weight: Font.Bold
                 }
                 Label {
@@ -717,8 +438,8 @@ Rectangle {
                     Layout.alignment: Qt.AlignHCenter
                     text: root.view.successSubtitle
                     textFormat: Text.PlainText
-                    color: root.secondary
-                    font.pixelSize: root.bodySize
+                    color: FeedbackTheme.secondary
+                    font.pixelSize: FeedbackTheme.bodySize
                 }
             }
 
@@ -741,7 +462,7 @@ Rectangle {
                         anchors.verticalCenter: parent.verticalCenter
                         text: root.view.code
                         textFormat: Text.PlainText
-                        color: root.primary
+                        color: FeedbackTheme.primary
                         font.family: "monospace"
                         font.pixelSize: 20
                         font.weight: Font.Bold
@@ -751,17 +472,18 @@ Rectangle {
                         width: 16
                         height: 16
                         name: root.view.codeSymbol
-                        color: root.view.copiedCode ? root.accent : root.secondary
+                        color: root.view.copiedCode ? root.accent : FeedbackTheme.secondary
                     }
                 }
                 background: Rectangle {
                     radius: height / 2
-                    color: root.controlBackground
-                    border.color: root.tint(root.primary, 0.08)
+                    color: FeedbackTheme.controlBackground
+                    border.color: FeedbackTheme.tint(FeedbackTheme.primary, 0.08)
                     border.width: 1
-                    FocusRing {
+                    FeedbackFocusRing {
                         visible: codePill.visualFocus
-                        radius_: codePill.height / 2
+                        cornerRadius: codePill.height / 2
+                        accent: root.accent
                     }
                 }
             }
@@ -775,8 +497,8 @@ Rectangle {
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignHCenter
-                color: root.secondary
-                font.pixelSize: root.smallSize
+                color: FeedbackTheme.secondary
+                font.pixelSize: FeedbackTheme.smallSize
             }
 
             RowLayout {
@@ -792,7 +514,7 @@ Rectangle {
                     implicitWidth: 15
                     implicitHeight: 15
                     name: "photo.badge.exclamationmark"
-                    color: root.secondary
+                    color: FeedbackTheme.secondary
                 }
                 Text {
                     renderType: Text.NativeRendering
@@ -800,13 +522,13 @@ Rectangle {
                     textFormat: Text.PlainText
                     wrapMode: Text.Wrap
                     horizontalAlignment: Text.AlignHCenter
-                    color: root.secondary
-                    font.pixelSize: root.smallSize
+                    color: FeedbackTheme.secondary
+                    font.pixelSize: FeedbackTheme.smallSize
                 }
             }
         }
 
-        AccentButton {
+        FeedbackButton {
             id: doneButton
             objectName: "doneButton"
             anchors.left: parent.left
@@ -815,6 +537,9 @@ Rectangle {
             anchors.leftMargin: 20
             anchors.rightMargin: 20
             anchors.bottomMargin: 16
+            implicitHeight: 36
+            fill: root.accent
+            ink: root.ink
             text: root.view.doneLabel
             onClicked: root.view.close()
         }
