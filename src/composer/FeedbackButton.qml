@@ -30,21 +30,28 @@ AbstractButton {
     Keys.onReturnPressed: if (enabled) clicked()
     Keys.onEnterPressed: if (enabled) clicked()
 
-    contentItem: Item {
-        implicitWidth: content.implicitWidth
-        implicitHeight: content.implicitHeight
+    // The label with the spinner before it, centred in the space the button gives it.
+    component Face: Item {
+        id: face
+        property bool busy
+        property string text
+        property color ink
+        property int labelSize
+
+        implicitWidth: faceRow.implicitWidth
+        implicitHeight: faceRow.implicitHeight
         Row {
-            id: content
+            id: faceRow
             anchors.centerIn: parent
             spacing: 7
             FeedbackSymbol {
                 id: spinner
-                visible: button.busy
+                visible: face.busy
                 width: 14
                 height: 14
                 anchors.verticalCenter: parent.verticalCenter
                 name: "progress.arc"
-                color: button.ink
+                color: face.ink
                 RotationAnimator on rotation {
                     running: spinner.visible
                     from: 0
@@ -54,15 +61,21 @@ AbstractButton {
                 }
             }
             Label {
-                id: label
                 renderType: Text.NativeRendering
                 anchors.verticalCenter: parent.verticalCenter
-                text: button.text
-                color: button.ink
-                font.pixelSize: button.labelSize
+                text: face.text
+                color: face.ink
+                font.pixelSize: face.labelSize
                 font.weight: Font.DemiBold
             }
         }
+    }
+
+    contentItem: Face {
+        busy: button.busy
+        text: button.text
+        ink: button.ink
+        labelSize: button.labelSize
     }
     background: Rectangle {
         radius: button.cornerRadius

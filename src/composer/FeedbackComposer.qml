@@ -122,29 +122,11 @@ Rectangle {
                 width: middle.width - 40
                 spacing: 14
 
-                RowLayout {
+                FeedbackIntentPicker {
                     id: intentPicker
                     Layout.fillWidth: true
-                    spacing: 10
-                    Repeater {
-                        model: 3
-                        delegate: FeedbackIntentCard {
-                            id: card
-                            required property int index
-                            readonly property var info: root.view.intentCards[index]
-                            objectName: "intentCard" + index
-                            Layout.fillWidth: true
-                            Layout.preferredWidth: 1
-                            text: info.shortLabel
-                            label: info.label
-                            symbol: info.icon
-                            selected: root.view.intent === index
-                            accent: root.accent
-                            ink: root.ink
-                            onClicked: root.view.intent = index
-                            onActiveFocusChanged: if (activeFocus) middle.reveal(card)
-                        }
-                    }
+                    view: root.view
+                    onFocusEntered: (card) => middle.reveal(card)
                 }
 
                 FeedbackBox {
@@ -275,8 +257,14 @@ Rectangle {
                     // Scrolled into view when it appears, once the column has made room for it.
                     property bool revealPending: false
                     onVisibleChanged: if (visible) revealPending = true
-                    onYChanged: if (revealPending && visible && height > 0) { revealPending = false; Qt.callLater(() => middle.reveal(errorBanner)) }
-                    onHeightChanged: if (revealPending && visible && height > 0) { revealPending = false; Qt.callLater(() => middle.reveal(errorBanner)) }
+                    onYChanged: if (revealPending && visible && height > 0) { revealPending = false; revealLater.start() }
+                    onHeightChanged: if (revealPending && visible && height > 0) { revealPending = false; revealLater.start() }
+                    // On the next turn of the event loop, when the layout has settled.
+                    Timer {
+                        id: revealLater
+                        interval: 0
+                        onTriggered: middle.reveal(errorBanner)
+                    }
                     Layout.fillWidth: true
                     implicitHeight: errorLayout.implicitHeight + 24
                     radius: 12

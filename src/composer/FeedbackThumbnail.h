@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QQuickPaintedItem>
+#include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
 // A picture scaled to fill the item (cropped, never stretched) with rounded corners: the snapshot's
@@ -9,7 +10,8 @@
 class FeedbackThumbnail : public QQuickPaintedItem {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(QImage image READ image WRITE setImage NOTIFY imageChanged)
+    // QML knows no image type: the picture travels through it as a variant holding a QImage.
+    Q_PROPERTY(QVariant image READ imageValue WRITE setImageValue NOTIFY imageChanged)
     Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
 
 public:
@@ -17,6 +19,9 @@ public:
 
     QImage image() const { return image_; }
     void setImage(const QImage& image);
+    QVariant imageValue() const { return QVariant::fromValue(image_); }
+    // Anything but a QImage clears the picture.
+    void setImageValue(const QVariant& image);
     qreal radius() const { return radius_; }
     void setRadius(qreal radius);
 

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <QVariant>
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
@@ -48,7 +49,8 @@ class FeedbackView : public QObject {
     Q_PROPERTY(QByteArray snapshot READ snapshotBytes WRITE setSnapshot NOTIFY snapshotChanged)
     Q_PROPERTY(bool hasScreenshot READ hasScreenshot NOTIFY snapshotChanged)
     Q_PROPERTY(bool hasThumbnail READ hasThumbnail NOTIFY thumbnailChanged)
-    Q_PROPERTY(QImage thumbnail READ thumbnail NOTIFY thumbnailChanged)
+    // A QImage for FeedbackThumbnail (QML has no image type of its own).
+    Q_PROPERTY(QVariant thumbnail READ thumbnailValue NOTIFY thumbnailChanged)
     Q_PROPERTY(
         bool attachScreenshot READ attachScreenshot WRITE setAttachScreenshot NOTIFY attachScreenshotChanged)
     Q_PROPERTY(bool copiedCode READ copiedCode NOTIFY copiedCodeChanged)
@@ -141,6 +143,7 @@ public:
     // thread, and for good when the bytes are not an image within the pixel limits.
     bool hasThumbnail() const { return !thumbnail_.isNull(); }
     QImage thumbnail() const { return thumbnail_; }
+    QVariant thumbnailValue() const { return QVariant::fromValue(thumbnail_); }
     bool attachScreenshot() const { return attachScreenshot_; }
     void setAttachScreenshot(bool attach);
     bool copiedCode() const { return copiedCode_; }
