@@ -4,7 +4,7 @@
 import QtQuick
 import QtQuick.Controls.Fusion
 import Qt5Compat.GraphicalEffects
-import Morvik.Composer
+import Morvik.Feedback
 
 Item {
     id: root
@@ -116,7 +116,7 @@ Item {
                 }
             }
 
-            AbstractButton {
+            FeedbackButton {
                 id: tellUs
                 objectName: "tellUsButton"
                 anchors.verticalCenter: parent.verticalCenter
@@ -126,24 +126,16 @@ Item {
                 rightPadding: 14
                 topPadding: 7
                 bottomPadding: 7
+                // A capsule that pales a little while pressed.
+                cornerRadius: height / 2
+                labelSize: 13
+                downDarkening: 1
+                downOpacity: 0.8
+                fill: root.view.accent
+                ink: root.view.accentInk
                 text: qsTr("Tell us")
-                Accessible.role: Accessible.Button
                 Accessible.name: qsTr("Share an idea or report a problem")
                 onClicked: root.view.tellUs()
-                contentItem: Text {
-                    text: tellUs.text
-                    color: root.view.accentInk
-                    font.pixelSize: 13
-                    font.weight: Font.DemiBold
-                    horizontalAlignment: Text.AlignHCenter
-                    verticalAlignment: Text.AlignVCenter
-                    renderType: Text.NativeRendering
-                }
-                background: Rectangle {
-                    radius: height / 2
-                    color: root.view.accent
-                    opacity: tellUs.pressed ? 0.8 : 1
-                }
             }
 
             AbstractButton {

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QObject>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 // The offer banner's view model: what the dark capsule shows while the reporter offers (the trigger's
 // symbol and title, the reward line, "Tell us" and the close button) and its two actions.
@@ -15,6 +16,8 @@
 // Main thread only.
 class FeedbackBannerView : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("made by the banner panel")
 
     Q_PROPERTY(bool offering READ offering NOTIFY phaseChanged)
     Q_PROPERTY(QString symbol READ symbol NOTIFY phaseChanged)

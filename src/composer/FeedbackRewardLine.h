@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QObject>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 #include <optional>
 
@@ -10,6 +11,8 @@
 // caption size, in the given ink. FeedbackRewardLine.qml draws it.
 class FeedbackRewardLine : public QObject {
     Q_OBJECT
+    // The QML layout of the same name draws it.
+    QML_NAMED_ELEMENT(FeedbackRewardLineModel)
     Q_PROPERTY(QColor ink READ ink WRITE setInk NOTIFY inkChanged)
     Q_PROPERTY(QString text READ text NOTIFY textChanged)
 

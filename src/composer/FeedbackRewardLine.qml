@@ -1,10 +1,11 @@
-// The reward sentence for settings screens, one line in caption size.
+// The reward sentence for settings screens, one line in caption size. Made from QML it brings its
+// own model (the default ink); the host may hand it one instead.
 import QtQuick
 import QtQuick.Controls.Fusion
-import Morvik.Composer
+import Morvik.Feedback
 
 Label {
-    required property FeedbackRewardLine line
+    property FeedbackRewardLineModel line: FeedbackRewardLineModel {}
 
     // On screen: visible itself and its window shown.
     readonly property bool onScreen: visible && Window.visibility !== Window.Hidden
@@ -14,7 +15,7 @@ Label {
     textFormat: Text.PlainText
     wrapMode: Text.Wrap
     color: line.ink
-    font.pixelSize: 11
+    font.pixelSize: FeedbackTheme.captionSize
     // The wording may have been refreshed since this was last on screen.
     onOnScreenChanged: if (onScreen) line.refresh()
 }

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QQuickPaintedItem>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 // A symbol of the composer drawn as vector shapes in one colour, named as the views name them
 // ("lightbulb.fill", "xmark.circle.fill", "checkmark.seal.fill", "camera.viewfinder", ...). Parts that cut
@@ -10,6 +11,7 @@
 // symbol works on any background. An unknown name draws nothing.
 class FeedbackSymbol : public QQuickPaintedItem {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged)
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged)
 

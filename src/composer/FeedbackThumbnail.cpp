@@ -8,6 +8,10 @@ FeedbackThumbnail::FeedbackThumbnail(QQuickItem* parent)
     setAntialiasing(true);
 }
 
+void FeedbackThumbnail::setImageValue(const QVariant& image) {
+    setImage(image.metaType() == QMetaType::fromType<QImage>() ? image.value<QImage>() : QImage());
+}
+
 void FeedbackThumbnail::setImage(const QImage& image) {
     image_ = image;
     Q_EMIT imageChanged();

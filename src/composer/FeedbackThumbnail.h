@@ -2,12 +2,16 @@
 
 #include <QImage>
 #include <QQuickPaintedItem>
+#include <QVariant>
+#include <QtQml/qqmlregistration.h>
 
 // A picture scaled to fill the item (cropped, never stretched) with rounded corners: the snapshot's
 // thumbnail in the composer.
 class FeedbackThumbnail : public QQuickPaintedItem {
     Q_OBJECT
-    Q_PROPERTY(QImage image READ image WRITE setImage NOTIFY imageChanged)
+    QML_ELEMENT
+    // QML knows no image type: the picture travels through it as a variant holding a QImage.
+    Q_PROPERTY(QVariant image READ imageValue WRITE setImageValue NOTIFY imageChanged)
     Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
 
 public:
@@ -15,6 +19,9 @@ public:
 
     QImage image() const { return image_; }
     void setImage(const QImage& image);
+    QVariant imageValue() const { return QVariant::fromValue(image_); }
+    // Anything but a QImage clears the picture.
+    void setImageValue(const QVariant& image);
     qreal radius() const { return radius_; }
     void setRadius(qreal radius);
 

@@ -17,6 +17,10 @@
 
 #include <atomic>
 
+static_assert(FeedbackView::Idea == int(FeedbackIntent::idea) &&
+              FeedbackView::Bug == int(FeedbackIntent::bug) &&
+              FeedbackView::Praise == int(FeedbackIntent::praise));
+
 namespace {
 
 std::atomic<std::chrono::milliseconds::rep> copiedDurationMs{
@@ -109,17 +113,39 @@ FeedbackView::FeedbackView(FeedbackIntent intent, std::optional<QByteArray> scre
     , onClose_(std::move(onClose))
     , accent_(Feedback::effectiveAccentColor())
     , accentInk_(Feedback::accentInk(accent_)) {
-    if (screenshot_)
-        loadThumbnail(QPointer<FeedbackView>(this), *screenshot_, [](FeedbackView* view, QImage thumbnail) {
-            view->thumbnail_ = std::move(thumbnail);
-            Q_EMIT view->thumbnailChanged();
-        });
+    decodeSnapshot();
 }
 
 FeedbackView::~FeedbackView() = default;
 
 void FeedbackView::setDismiss(std::function<void()> dismiss) {
     dismiss_ = std::move(dismiss);
+}
+
+void FeedbackView::setSnapshot(const QByteArray& bytes) {
+    std::optional<QByteArray> snapshot = bytes.isEmpty() ? std::nullopt : std::optional<QByteArray>(bytes);
+    if (snapshot == screenshot_)
+        return;
+    screenshot_ = std::move(snapshot);
+    Q_EMIT snapshotChanged();
+    if (!thumbnail_.isNull()) {
+        thumbnail_ = QImage();
+        Q_EMIT thumbnailChanged();
+    }
+    decodeSnapshot();
+}
+
+void FeedbackView::decodeSnapshot() {
+    const std::uint64_t generation = ++snapshotGeneration_;
+    if (!screenshot_)
+        return;
+    loadThumbnail(QPointer<FeedbackView>(this), *screenshot_,
+                  [generation](FeedbackView* view, QImage thumbnail) {
+                      if (generation != view->snapshotGeneration_)
+                          return;
+                      view->thumbnail_ = std::move(thumbnail);
+                      Q_EMIT view->thumbnailChanged();
+                  });
 }
 
 void FeedbackView::setIntent(FeedbackIntent intent) {
@@ -331,10 +357,13 @@ void FeedbackView::copyCode(const QString& code) {
 }
 
 void FeedbackView::close() {
-    if (onClose_)
+    if (onClose_) {
         onClose_();
-    else if (dismiss_)
+        return;
+    }
+    if (dismiss_)
         dismiss_();
+    Q_EMIT closeRequested();
 }
 
 void FeedbackView::setSending(bool sending) {

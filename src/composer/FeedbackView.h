@@ -8,9 +8,12 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <QVariant>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,12 +23,16 @@ class FeedbackSubmission;
 // The composer: one form on which the user picks the kind of feedback, writes a message, keeps or
 // drops the snapshot, leaves an e-mail address and sends; after the service accepts the report, the
 // same view shows the reference code. This is the view model: state, derived values, every text the
-// layout shows and the actions. FeedbackView.qml draws it.
+// layout shows and the actions. FeedbackComposer.qml draws it.
+//
+// QML makes one as `FeedbackView { intent: FeedbackView.Bug; snapshot: bytes }` and closes the view
+// on closeRequested; C++ hosts may pass a close action to the constructor instead.
 //
 // Main thread only. submit() and copyCode() start work that finishes later on the main thread; the
 // view may be destroyed meanwhile (the report is still sent, nothing is applied to the gone view).
 class FeedbackView : public QObject {
     Q_OBJECT
+    QML_ELEMENT
 
     // State.
     Q_PROPERTY(int intent READ intentIndex WRITE selectIntent NOTIFY intentChanged)
@@ -38,9 +45,12 @@ class FeedbackView : public QObject {
     Q_PROPERTY(QString errorText READ errorTextOrEmpty NOTIFY errorTextChanged)
     Q_PROPERTY(bool hasScreenshotNote READ hasScreenshotNote NOTIFY screenshotNoteChanged)
     Q_PROPERTY(QString screenshotNote READ screenshotNoteOrEmpty NOTIFY screenshotNoteChanged)
-    Q_PROPERTY(bool hasScreenshot READ hasScreenshot CONSTANT)
+    // The snapshot's encoded bytes; empty for none.
+    Q_PROPERTY(QByteArray snapshot READ snapshotBytes WRITE setSnapshot NOTIFY snapshotChanged)
+    Q_PROPERTY(bool hasScreenshot READ hasScreenshot NOTIFY snapshotChanged)
     Q_PROPERTY(bool hasThumbnail READ hasThumbnail NOTIFY thumbnailChanged)
-    Q_PROPERTY(QImage thumbnail READ thumbnail NOTIFY thumbnailChanged)
+    // A QImage for FeedbackThumbnail (QML has no image type of its own).
+    Q_PROPERTY(QVariant thumbnail READ thumbnailValue NOTIFY thumbnailChanged)
     Q_PROPERTY(
         bool attachScreenshot READ attachScreenshot WRITE setAttachScreenshot NOTIFY attachScreenshotChanged)
     Q_PROPERTY(bool copiedCode READ copiedCode NOTIFY copiedCodeChanged)
@@ -81,6 +91,10 @@ class FeedbackView : public QObject {
     Q_PROPERTY(QString doneLabel READ doneLabel CONSTANT)
 
 public:
+    // The intents by the numbers the intent property takes, in the picker's order.
+    enum Intent { Idea, Bug, Praise };
+    Q_ENUM(Intent)
+
     // How long the code pill shows its "copied" symbol.
     static constexpr std::chrono::milliseconds defaultCopiedStateDuration{1800};
     static std::chrono::milliseconds copiedStateDuration();
@@ -122,10 +136,14 @@ public:
     QString screenshotNoteOrEmpty() const { return screenshotNote_.value_or(QString()); }
     std::optional<QByteArray> screenshot() const { return screenshot_; }
     bool hasScreenshot() const { return screenshot_.has_value(); }
+    QByteArray snapshotBytes() const { return screenshot_.value_or(QByteArray()); }
+    // A new snapshot (empty bytes: none) replaces the old one and its thumbnail.
+    void setSnapshot(const QByteArray& bytes);
     // A small picture of the snapshot for the row; absent (null) until it has been decoded on a worker
     // thread, and for good when the bytes are not an image within the pixel limits.
     bool hasThumbnail() const { return !thumbnail_.isNull(); }
     QImage thumbnail() const { return thumbnail_; }
+    QVariant thumbnailValue() const { return QVariant::fromValue(thumbnail_); }
     bool attachScreenshot() const { return attachScreenshot_; }
     void setAttachScreenshot(bool attach);
     bool copiedCode() const { return copiedCode_; }
@@ -180,7 +198,7 @@ public:
     // Puts the code on the clipboard and shows the copied state for copiedStateDuration. A later copy
     // does not extend an earlier one: the first pending timer ends the state.
     Q_INVOKABLE void copyCode(const QString& code);
-    // The close buttons and Done: onClose when given, else the host's dismiss.
+    // The close buttons and Done: onClose when given, else the host's dismiss and closeRequested.
     Q_INVOKABLE void close();
 
 Q_SIGNALS:
@@ -197,8 +215,12 @@ Q_SIGNALS:
     void sealShownChanged();
     void messageFocusedChanged();
     void whatHappensNextChanged();
-    // The snapshot's decoding has finished, with a thumbnail or without one; emitted once.
+    void snapshotChanged();
+    // The snapshot's decoding has finished, with a thumbnail or without one, or a new snapshot took
+    // the old thumbnail away.
     void thumbnailChanged();
+    // The close action without an onClose: whoever shows the view takes it away.
+    void closeRequested();
     // A submit has applied its outcome: accepted (the success screen shows) or not (the banner does).
     void submitFinished(bool accepted);
 
@@ -210,6 +232,7 @@ private:
     void setScreenshotNote(std::optional<QString> note);
     void setCode(std::optional<QString> code);
     void setCopiedCode(bool copied);
+    void decodeSnapshot();
 
     FeedbackIntent intent_;
     QString message_;
@@ -222,6 +245,8 @@ private:
     std::optional<QString> screenshotNote_;
     std::optional<QByteArray> screenshot_;
     QImage thumbnail_;
+    // Counts the snapshots given, so that a late thumbnail of a replaced one is dropped.
+    std::uint64_t snapshotGeneration_ = 0;
     bool attachScreenshot_;
     bool copiedCode_ = false;
     bool sealShown_ = false;

@@ -8,7 +8,6 @@
 
 #include <QGuiApplication>
 #include <QPalette>
-#include <QPointer>
 #include <QQmlEngine>
 #include <QQuickView>
 #include <QScreen>
@@ -85,12 +84,9 @@ void FeedbackComposerWindow::open(FeedbackIntent intent, std::optional<QByteArra
     window->setResizeMode(QQuickView::SizeRootObjectToView);
     window->setColor(QGuiApplication::palette().color(QPalette::Window));
 
-    // The form closes this window through a weak reference: once the window is gone it does nothing.
-    QPointer<QQuickView> weak(window.get());
-    view_ = std::make_unique<FeedbackView>(intent, std::move(screenshot), [weak] {
-        if (weak)
-            weak->close();
-    });
+    // The form's close action closes this window; once the window is gone the connection is too.
+    view_ = std::make_unique<FeedbackView>(intent, std::move(screenshot));
+    QObject::connect(view_.get(), &FeedbackView::closeRequested, window.get(), &QWindow::close);
     QObject::connect(view_.get(), &FeedbackView::submitFinished, this, [](bool accepted) {
         trace(accepted ? QStringLiteral("report accepted") : QStringLiteral("report not accepted"));
         // The diagnostics code went with this report; it must not ride on another one.
@@ -98,7 +94,7 @@ void FeedbackComposerWindow::open(FeedbackIntent intent, std::optional<QByteArra
             Feedback::setComposerDiagCode(std::nullopt);
     });
     window->setInitialProperties({{QStringLiteral("view"), QVariant::fromValue(view_.get())}});
-    window->setSource(FeedbackComposerQml::feedbackViewUrl());
+    window->setSource(FeedbackComposerQml::composerUrl());
     if (window->status() == QQuickView::Error) {
         for (const QQmlError& error : window->errors())
             qCWarning(lcFeedbackComposer).noquote() << QStringLiteral("composer: ") + error.toString();

@@ -279,19 +279,27 @@ TEST_F(FeedbackViewTest, CopyingPutsTheCodeOnTheClipboardAndTheEarliestTimerEnds
 TEST_F(FeedbackViewTest, CloseUsesOnCloseElseTheHostsDismiss) {
     int closed = 0;
     int dismissed = 0;
+    int requested = 0;
     FeedbackView withOnClose(FeedbackIntent::idea, std::nullopt, [&] { ++closed; });
     withOnClose.setDismiss([&] { ++dismissed; });
+    QObject::connect(&withOnClose, &FeedbackView::closeRequested, [&] { ++requested; });
     withOnClose.close();
     EXPECT_EQ(closed, 1);
     EXPECT_EQ(dismissed, 0);
+    EXPECT_EQ(requested, 0) << "the close action alone takes the view away";
 
     FeedbackView hosted;
     hosted.setDismiss([&] { ++dismissed; });
+    QObject::connect(&hosted, &FeedbackView::closeRequested, [&] { ++requested; });
     hosted.close();
     EXPECT_EQ(dismissed, 1);
+    EXPECT_EQ(requested, 1);
 
+    // Made from QML: whoever shows it listens for closeRequested.
     FeedbackView alone;
-    alone.close(); // nothing to call, nothing happens
+    QObject::connect(&alone, &FeedbackView::closeRequested, [&] { ++requested; });
+    alone.close();
+    EXPECT_EQ(requested, 2);
 }
 
 TEST_F(FeedbackViewTest, RewardLineReadsTheWordingAfresh) {
