@@ -1,5 +1,6 @@
 #include "IdeaNudgeCard.h"
 
+#include "Feedback.h"
 #include "FeedbackRewards.h"
 #include "IdeaNudge.h"
 
@@ -23,9 +24,26 @@ QString IdeaNudgeCard::line() const {
     return Feedback::rewards().copy.settings_line;
 }
 
+QColor IdeaNudgeCard::accent() const {
+    return Feedback::effectiveAccentColor();
+}
+
+QColor IdeaNudgeCard::accentInk() const {
+    return Feedback::accentInk(accent());
+}
+
 void IdeaNudgeCard::setDelays(std::chrono::milliseconds appear, std::chrono::milliseconds stay) {
     appear_.setInterval(appear);
     stay_.setInterval(stay);
+    Q_EMIT delaysChanged();
+}
+
+void IdeaNudgeCard::setAppearDelay(int milliseconds) {
+    setDelays(std::chrono::milliseconds(milliseconds), stay_.intervalAsDuration());
+}
+
+void IdeaNudgeCard::setStayTime(int milliseconds) {
+    setDelays(appear_.intervalAsDuration(), std::chrono::milliseconds(milliseconds));
 }
 
 void IdeaNudgeCard::setClock(std::function<QDateTime()> clock) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -19,6 +20,11 @@ class IdeaNudgeCard : public QObject {
     Q_PROPERTY(bool sheetOpen READ sheetOpen NOTIFY sheetOpenChanged)
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QString line READ line NOTIFY shownChanged)
+    // Milliseconds before the card may appear, and on screen; tests shorten them.
+    Q_PROPERTY(int appearDelay READ appearDelay WRITE setAppearDelay NOTIFY delaysChanged)
+    Q_PROPERTY(int stayTime READ stayTime WRITE setStayTime NOTIFY delaysChanged)
+    Q_PROPERTY(QColor accent READ accent CONSTANT)
+    Q_PROPERTY(QColor accentInk READ accentInk CONSTANT)
 
 public:
     static constexpr std::chrono::milliseconds defaultAppearDelay{8000};
@@ -31,9 +37,16 @@ public:
     QString title() const;
     // The reward wording's settings line, read when the card shows.
     QString line() const;
+    // The accent in effect and the ink drawn on it.
+    QColor accent() const;
+    QColor accentInk() const;
 
     // Tests shorten the waits and bring their own clock.
     void setDelays(std::chrono::milliseconds appear, std::chrono::milliseconds stay);
+    int appearDelay() const { return appear_.interval(); }
+    void setAppearDelay(int milliseconds);
+    int stayTime() const { return stay_.interval(); }
+    void setStayTime(int milliseconds);
     void setClock(std::function<QDateTime()> clock);
 
     // The screen the card belongs to came up / went away.
@@ -49,6 +62,7 @@ public:
 signals:
     void shownChanged();
     void sheetOpenChanged();
+    void delaysChanged();
 
 private:
     void setShown(bool shown);

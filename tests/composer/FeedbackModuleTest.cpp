@@ -6,6 +6,9 @@
 #include "FeedbackComposerQml.h"
 #include "FeedbackView.h"
 
+#include "DisplayTestTools.h"
+#include "IdeaNudge.h"
+#include "PreferenceStore.h"
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
@@ -183,6 +186,55 @@ Window {
 
     click(close);
     EXPECT_TRUE(waitUntil([&] { return !window->isVisible(); }));
+}
+
+TEST_F(FeedbackModuleTest, TheIdeaCardComesUpOverTheScreenAndOpensTheComposerSheet) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X11 display";
+    // A user long enough with the application, on a preference file of the test's own.
+    PreferenceStore store(folder.filePath(QStringLiteral("nudge.ini")));
+    IdeaNudge::setDefaults(&store);
+    Feedback::setAppKey(QStringLiteral("module-app"));
+    IdeaNudge::set(QStringLiteral("firstSeen"), double(QDateTime::currentSecsSinceEpoch() - 30 * 86400));
+    IdeaNudge::set(QStringLiteral("sessions"), 10);
+
+    const std::unique_ptr<QQuickWindow> window = create<QQuickWindow>(R"(
+import QtQuick
+import Morvik.Feedback
+
+Window {
+    width: 640
+    height: 700
+    FeedbackIdeaNudge {
+        objectName: "nudge"
+        anchors.fill: parent
+        appearDelay: 200
+        stayTime: 60000
+    }
+}
+)");
+    ASSERT_TRUE(window);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QQuickItem* root = window->contentItem();
+    QQuickItem* card = find(root, QStringLiteral("ideaNudgeCard"));
+    QQuickItem* share = find(root, QStringLiteral("shareIdea"));
+    ASSERT_TRUE(card && share);
+    ASSERT_TRUE(waitUntil([&] { return card->isVisible() && card->opacity() == 1; }));
+    EXPECT_EQ(IdeaNudge::shownAt().size(), 1);
+    // Centred at the bottom, 18 above the edge, once it has come to rest.
+    EXPECT_TRUE(waitUntil([&] { return qAbs(card->y() + card->height() - (window->height() - 18)) < 1; }));
+    EXPECT_NEAR(card->x() + card->width() / 2, window->width() / 2.0, 1);
+    const QImage picture = window->grabWindow();
+    EXPECT_TRUE(picture.save(QDir(artifactsDir(QStringLiteral(MORVIK_TEST_ARTIFACTS)))
+                                 .filePath(QStringLiteral("idea-nudge-card.png"))));
+
+    QTest::mouseClick(window.get(), Qt::LeftButton, {},
+                      share->mapToScene(QPointF(share->width() / 2, share->height() / 2)).toPoint());
+    EXPECT_TRUE(waitUntil([&] { return find(root, QStringLiteral("intentCard0")) != nullptr; }))
+        << "the composer sheet is open";
+    EXPECT_EQ(IdeaNudge::get(QStringLiteral("dismissals")), 0);
+    IdeaNudge::setDefaults(nullptr);
 }
 
 } // namespace
