@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_composer_export.h"
+
 #include <QColor>
 #include <QObject>
 #include <QString>
@@ -8,7 +10,7 @@
 
 // One line with the reward sentence for settings screens: the current wording's settings line, in
 // caption size, in the given ink. FeedbackRewardLine.qml draws it.
-class FeedbackRewardLine : public QObject {
+class MORVIK_COMPOSER_EXPORT FeedbackRewardLine : public QObject {
     Q_OBJECT
     Q_PROPERTY(QColor ink READ ink WRITE setInk NOTIFY inkChanged)
     Q_PROPERTY(QString text READ text NOTIFY textChanged)

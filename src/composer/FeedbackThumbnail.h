@@ -1,11 +1,13 @@
 #pragma once
 
+#include "morvik_composer_export.h"
+
 #include <QImage>
 #include <QQuickPaintedItem>
 
 // A picture scaled to fill the item (cropped, never stretched) with rounded corners: the snapshot's
 // thumbnail in the composer.
-class FeedbackThumbnail : public QQuickPaintedItem {
+class MORVIK_COMPOSER_EXPORT FeedbackThumbnail : public QQuickPaintedItem {
     Q_OBJECT
     Q_PROPERTY(QImage image READ image WRITE setImage NOTIFY imageChanged)
     Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
