@@ -54,8 +54,8 @@ STANDIN_PID=$!
 exec 3<"$WORK/standin.out" # held open for as long as the stand-in writes
 read -r -t 30 -u 3 word url || { echo "check-package: the stand-in did not start" >&2; exit 1; }
 [ "$word" = listening ] || { echo "check-package: unexpected stand-in line: $word $url" >&2; exit 1; }
-mkdir -p "$WORK/home"
-out=$(HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" XDG_DATA_HOME="$WORK/home/data" \
+mkdir -p "$WORK/home" && mkdir -m 0700 "$WORK/runtime"
+out=$(HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" XDG_DATA_HOME="$WORK/home/data" XDG_RUNTIME_DIR="$WORK/runtime" \
     QT_QPA_PLATFORM=offscreen MORVIK_FEEDBACK_URL="$url" \
     timeout 60 "$WORK/example/embedding-example" --send-once) || {
     echo "check-package: the example failed: $out" >&2
@@ -90,5 +90,5 @@ step "ok"
 if [ "$INTERACTIVE" = --interactive ]; then
     step "showing the example's window (the stand-in's inbox: $url/)"
     HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" XDG_DATA_HOME="$WORK/home/data" \
-        MORVIK_FEEDBACK_URL="$url" "$WORK/example/embedding-example"
+        XDG_RUNTIME_DIR="$WORK/runtime" MORVIK_FEEDBACK_URL="$url" "$WORK/example/embedding-example"
 fi
