@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_composer_export.h"
+
 #include "FeedbackReporter.h"
 
 #include <QColor>
@@ -14,7 +16,7 @@
 // application set last.
 //
 // Main thread only.
-class FeedbackBannerView : public QObject {
+class MORVIK_COMPOSER_EXPORT FeedbackBannerView : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("made by the banner panel")

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_composer_export.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -10,7 +12,7 @@ class QQmlEngine;
 // FeedbackThumbnail and the layouts built from the module's shared pieces), and the one engine that
 // loads them. Nothing here runs until a view is first shown, so an application that never shows one
 // never starts QML.
-class FeedbackComposerQml {
+class MORVIK_COMPOSER_EXPORT FeedbackComposerQml {
 public:
     // The engine every composer layout is loaded into, made on first use (main thread). The layouts
     // import the Fusion controls by name, whatever style the application uses elsewhere.

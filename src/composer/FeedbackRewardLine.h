@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_composer_export.h"
+
 #include <QColor>
 #include <QObject>
 #include <QString>
@@ -9,7 +11,7 @@
 
 // One line with the reward sentence for settings screens: the current wording's settings line, in
 // caption size, in the given ink. FeedbackRewardLine.qml draws it.
-class FeedbackRewardLine : public QObject {
+class MORVIK_COMPOSER_EXPORT FeedbackRewardLine : public QObject {
     Q_OBJECT
     // The QML layout of the same name draws it.
     QML_NAMED_ELEMENT(FeedbackRewardLineModel)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_composer_export.h"
+
 #include <QColor>
 #include <QQuickPaintedItem>
 #include <QString>
@@ -9,7 +11,7 @@
 // ("lightbulb.fill", "xmark.circle.fill", "checkmark.seal.fill", "camera.viewfinder", ...). Parts that cut
 // through a filled shape (the mark in a filled circle, the dots of the ladybug) are transparent, so the
 // symbol works on any background. An unknown name draws nothing.
-class FeedbackSymbol : public QQuickPaintedItem {
+class MORVIK_COMPOSER_EXPORT FeedbackSymbol : public QQuickPaintedItem {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged)

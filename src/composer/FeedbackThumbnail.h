@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_composer_export.h"
+
 #include <QImage>
 #include <QQuickPaintedItem>
 #include <QVariant>
@@ -7,7 +9,7 @@
 
 // A picture scaled to fill the item (cropped, never stretched) with rounded corners: the snapshot's
 // thumbnail in the composer.
-class FeedbackThumbnail : public QQuickPaintedItem {
+class MORVIK_COMPOSER_EXPORT FeedbackThumbnail : public QQuickPaintedItem {
     Q_OBJECT
     QML_ELEMENT
     // QML knows no image type: the picture travels through it as a variant holding a QImage.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_composer_export.h"
+
 #include "FeedbackIntent.h"
 
 #include <QByteArray>
@@ -30,7 +32,7 @@ class FeedbackSubmission;
 //
 // Main thread only. submit() and copyCode() start work that finishes later on the main thread; the
 // view may be destroyed meanwhile (the report is still sent, nothing is applied to the gone view).
-class FeedbackView : public QObject {
+class MORVIK_COMPOSER_EXPORT FeedbackView : public QObject {
     Q_OBJECT
     QML_ELEMENT
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_config_export.h"
+
 #include <QCoroTask>
 #include <QString>
 
@@ -9,6 +11,6 @@ namespace Feedback {
 
 // The account token from the accountToken hook, trimmed; nothing when there is no hook, the hook
 // answers nothing, or the token is blank. Resumes on the calling thread.
-QCoro::Task<std::optional<QString>> currentAccountToken();
+MORVIK_CONFIG_EXPORT QCoro::Task<std::optional<QString>> currentAccountToken();
 
 } // namespace Feedback

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_config_export.h"
+
 #include <QString>
 
 #include <array>
@@ -14,16 +16,16 @@ inline constexpr std::array<FeedbackIntent, 3> allCases{FeedbackIntent::idea, Fe
                                                         FeedbackIntent::praise};
 
 // Exact, case-sensitive: "idea", "bug" or "praise".
-std::optional<FeedbackIntent> fromRawValue(const QString& raw);
-QString rawValue(FeedbackIntent intent);
+MORVIK_CONFIG_EXPORT std::optional<FeedbackIntent> fromRawValue(const QString& raw);
+MORVIK_CONFIG_EXPORT QString rawValue(FeedbackIntent intent);
 inline QString id(FeedbackIntent intent) {
     return rawValue(intent);
 }
-QString label(FeedbackIntent intent);
-QString shortLabel(FeedbackIntent intent);
+MORVIK_CONFIG_EXPORT QString label(FeedbackIntent intent);
+MORVIK_CONFIG_EXPORT QString shortLabel(FeedbackIntent intent);
 // A symbol name from the freedesktop-style symbol set the views map to icons.
-QString icon(FeedbackIntent intent);
-QString prompt(FeedbackIntent intent);
-QString noun(FeedbackIntent intent);
+MORVIK_CONFIG_EXPORT QString icon(FeedbackIntent intent);
+MORVIK_CONFIG_EXPORT QString prompt(FeedbackIntent intent);
+MORVIK_CONFIG_EXPORT QString noun(FeedbackIntent intent);
 
 } // namespace FeedbackIntents

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_config_export.h"
+
 #include <QLoggingCategory>
 
 // One logging category per subsystem. Everything the system logs goes through them: the lines the
@@ -11,15 +13,17 @@
 // the owner), messages of these categories go to it, word for word and without Qt's decoration;
 // messages of other categories, and ours while no handler is installed, go to whatever message
 // handler the process had.
-Q_DECLARE_LOGGING_CATEGORY(lcFeedbackHost)
-Q_DECLARE_LOGGING_CATEGORY(lcFeedbackComposer)
-Q_DECLARE_LOGGING_CATEGORY(lcFeedbackDelivery)
-Q_DECLARE_LOGGING_CATEGORY(lcFeedbackRecords)
-Q_DECLARE_LOGGING_CATEGORY(lcFeedbackOffers)
+//
+// Declared as Q_DECLARE_LOGGING_CATEGORY would, plus the export macro: Qt 6.4 has no exported form.
+MORVIK_CONFIG_EXPORT const QLoggingCategory& lcFeedbackHost();
+MORVIK_CONFIG_EXPORT const QLoggingCategory& lcFeedbackComposer();
+MORVIK_CONFIG_EXPORT const QLoggingCategory& lcFeedbackDelivery();
+MORVIK_CONFIG_EXPORT const QLoggingCategory& lcFeedbackRecords();
+MORVIK_CONFIG_EXPORT const QLoggingCategory& lcFeedbackOffers();
 
 namespace FeedbackLogging {
 
 // Routes our categories to the log handler from now on; later calls do nothing.
-void forwardToLogHandler();
+MORVIK_CONFIG_EXPORT void forwardToLogHandler();
 
 } // namespace FeedbackLogging

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_config_export.h"
+
 #include <QMutex>
 #include <QString>
 #include <QVariant>
@@ -15,7 +17,7 @@ class QSettings;
 //
 // The file may hold the user's e-mail address, so it is private whatever the umask: missing folders
 // on its path are created 0700 and the file is kept 0600.
-class PreferenceStore {
+class MORVIK_CONFIG_EXPORT PreferenceStore {
 public:
     explicit PreferenceStore(const QString& iniPath);
     ~PreferenceStore();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include <QImage>
 
 #include <cstdint>
@@ -9,7 +11,7 @@
 // coverage-weighted mean of the source pixels under it. Source rows are summed into one row of
 // totals as they arrive (a loop the compiler vectorises), and each finished row of totals is then
 // narrowed across, so a large picture never has to be decoded whole.
-class BoxResampler {
+class MORVIK_DELIVERY_EXPORT BoxResampler {
 public:
     // channels: 3 (RGB) or 4 (RGBA, straight alpha). The output must not be larger than the source
     // in either direction.

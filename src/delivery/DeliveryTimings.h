@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include <chrono>
 
 // The fixed durations of report delivery. They are process-wide and may be shortened (tests do).
@@ -13,19 +15,19 @@ inline constexpr Duration defaultScreenshotRetryDelay{std::chrono::milliseconds(
 inline constexpr Duration defaultRewardsTimeout{std::chrono::seconds(8)};
 
 // Longest silence on a report post before it counts as failed.
-Duration reportTimeout();
-void setReportTimeout(Duration value);
+MORVIK_DELIVERY_EXPORT Duration reportTimeout();
+MORVIK_DELIVERY_EXPORT void setReportTimeout(Duration value);
 // Longest silence on a snapshot upload.
-Duration screenshotTimeout();
-void setScreenshotTimeout(Duration value);
+MORVIK_DELIVERY_EXPORT Duration screenshotTimeout();
+MORVIK_DELIVERY_EXPORT void setScreenshotTimeout(Duration value);
 // Pause before the one retry of a snapshot upload that failed for a passing reason.
-Duration screenshotRetryDelay();
-void setScreenshotRetryDelay(Duration value);
+MORVIK_DELIVERY_EXPORT Duration screenshotRetryDelay();
+MORVIK_DELIVERY_EXPORT void setScreenshotRetryDelay(Duration value);
 // Longest silence on the reward wording request.
-Duration rewardsTimeout();
-void setRewardsTimeout(Duration value);
+MORVIK_DELIVERY_EXPORT Duration rewardsTimeout();
+MORVIK_DELIVERY_EXPORT void setRewardsTimeout(Duration value);
 
 // Back to the defaults above.
-void reset();
+MORVIK_DELIVERY_EXPORT void reset();
 
 } // namespace DeliveryTimings

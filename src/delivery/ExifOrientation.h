@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include <QByteArray>
 #include <QImage>
 
@@ -8,7 +10,7 @@
 
 // The EXIF orientation tag (1 to 8) of an image and how to apply it. 1 means "as stored"; every
 // unreadable or missing tag counts as 1.
-class ExifOrientation {
+class MORVIK_DELIVERY_EXPORT ExifOrientation {
 public:
     // From an EXIF block that starts with the TIFF header ("II*\0" or "MM\0*"), as a PNG eXIf chunk
     // holds it.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -31,27 +33,28 @@ inline constexpr std::chrono::seconds leftoverAge{3600};
 
 // "FeedbackOutbox" in the user's XDG data directory unless replaced; empty when the platform has no
 // per-user data location, which disables the outbox (nothing is saved, nothing is pending).
-QString directory();
+MORVIK_DELIVERY_EXPORT QString directory();
 // Replaces the directory; absent restores the default.
-void setDirectory(const std::optional<QString>& path);
+MORVIK_DELIVERY_EXPORT void setDirectory(const std::optional<QString>& path);
 
 // Writes the bytes atomically to a new file; the file's path, or nothing when writing failed.
-std::optional<QString> save(const QByteArray& body);
+MORVIK_DELIVERY_EXPORT std::optional<QString> save(const QByteArray& body);
 
 // The report files still to be sent, sorted by file name; deletes the ones older than maxAge.
-QStringList pending(const QDateTime& now);
+MORVIK_DELIVERY_EXPORT QStringList pending(const QDateTime& now);
 
 // Deletes the file, and a snapshot stored beside it, when a path is given; errors are ignored.
-void remove(const std::optional<QString>& path);
+MORVIK_DELIVERY_EXPORT void remove(const std::optional<QString>& path);
 
 // Where a report's snapshot waits to be uploaded: "{UUID}.snapshot" beside "{UUID}.json".
-QString snapshotPath(const QString& reportPath);
+MORVIK_DELIVERY_EXPORT QString snapshotPath(const QString& reportPath);
 
 // A new report file named "{UUID}.json", claimed by the caller from before it becomes visible, so
 // no flush (of this process or another) can take it while the caller still posts it. A snapshot to
 // upload first is written beside it before the report appears. Nothing when the body is no report or
 // the report cannot be written.
-std::optional<OutboxEntry> create(const QByteArray& body, const std::optional<QByteArray>& snapshot = {});
+MORVIK_DELIVERY_EXPORT std::optional<OutboxEntry> create(const QByteArray& body,
+                                                         const std::optional<QByteArray>& snapshot = {});
 
 // Why an entry could not be taken.
 enum class Refusal {
@@ -60,6 +63,6 @@ enum class Refusal {
     unreadable, // not a regular file, too large, not readable, or no report: remove it
 };
 // Claims a listed entry and reads its report; without following links, without blocking.
-std::variant<OutboxEntry, Refusal> claim(const QString& path);
+MORVIK_DELIVERY_EXPORT std::variant<OutboxEntry, Refusal> claim(const QString& path);
 
 } // namespace FeedbackOutbox

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include "DeliveryOutcome.h"
 #include "FeedbackIntent.h"
 #include "ScreenshotUploadResult.h"
@@ -23,57 +25,62 @@ inline constexpr int screenshotLongEdgeFloor = 64;
 inline constexpr int screenshotBytesFloor = 16000;
 
 // Longest side of an uploaded snapshot, in pixels.
-int screenshotMaxLongEdge();
-void setScreenshotMaxLongEdge(int pixels);
+MORVIK_DELIVERY_EXPORT int screenshotMaxLongEdge();
+MORVIK_DELIVERY_EXPORT void setScreenshotMaxLongEdge(int pixels);
 // Size budget of an uploaded snapshot, in bytes.
-int screenshotMaxBytes();
-void setScreenshotMaxBytes(int bytes);
+MORVIK_DELIVERY_EXPORT int screenshotMaxBytes();
+MORVIK_DELIVERY_EXPORT void setScreenshotMaxBytes(int bytes);
 
 // "Screenshot didn't upload; your words were sent."
-QString screenshotNotAttachedNote();
+MORVIK_DELIVERY_EXPORT QString screenshotNotAttachedNote();
 
 // The base URL with "/screenshot".
-QUrl screenshotEndpoint();
+MORVIK_DELIVERY_EXPORT QUrl screenshotEndpoint();
 // Where an uploaded snapshot can be seen: the base URL, "/screenshot/" and the service's identifier.
-QString screenshotAddress(const QString& identifier);
+MORVIK_DELIVERY_EXPORT QString screenshotAddress(const QString& identifier);
 
 // The snapshot fitted to the limits (absent ones mean the settings; they are raised to the floors):
 // the bytes themselves when they already are a JPEG within both limits, else a JPEG re-encoding,
 // trying at most five sizes and qualities and keeping the smallest when none fits. Absent when the
 // bytes are not a readable image. CPU-bound; runs on the calling thread.
-std::optional<QByteArray> preparedScreenshot(const QByteArray& bytes, std::optional<int> maxLongEdge = {},
-                                             std::optional<int> maxBytes = {});
+MORVIK_DELIVERY_EXPORT std::optional<QByteArray> preparedScreenshot(const QByteArray& bytes,
+                                                                    std::optional<int> maxLongEdge = {},
+                                                                    std::optional<int> maxBytes = {});
 
 // Prepares and uploads a snapshot; one retry when the failure may pass (after
 // DeliveryTimings::screenshotRetryDelay), or at once with a smaller preparation after a 413. The
 // preparation runs on a worker thread; the task resumes on the calling thread.
-QCoro::Task<ScreenshotUploadResult> uploadScreenshotResult(QByteArray bytes,
-                                                           QString contentType = QStringLiteral("image/png"));
-void uploadScreenshotResult(QByteArray bytes, QString contentType,
-                            std::function<void(ScreenshotUploadResult)> done);
+MORVIK_DELIVERY_EXPORT QCoro::Task<ScreenshotUploadResult>
+uploadScreenshotResult(QByteArray bytes, QString contentType = QStringLiteral("image/png"));
+MORVIK_DELIVERY_EXPORT void uploadScreenshotResult(QByteArray bytes, QString contentType,
+                                                   std::function<void(ScreenshotUploadResult)> done);
 
 // uploadScreenshotResult reduced to the public address.
-QCoro::Task<std::optional<QString>> uploadScreenshot(QByteArray bytes,
-                                                     QString contentType = QStringLiteral("image/png"));
-void uploadScreenshot(QByteArray bytes, QString contentType,
-                      std::function<void(std::optional<QString>)> done);
+MORVIK_DELIVERY_EXPORT QCoro::Task<std::optional<QString>>
+uploadScreenshot(QByteArray bytes, QString contentType = QStringLiteral("image/png"));
+MORVIK_DELIVERY_EXPORT void uploadScreenshot(QByteArray bytes, QString contentType,
+                                             std::function<void(std::optional<QString>)> done);
 
 // One POST of the body as it is, with Content-Type, X-App, X-Purpose and X-App-Version. The
 // application key travels only over https or to a loopback address.
-QCoro::Task<ScreenshotUploadResult> postScreenshot(QByteArray body, QString contentType);
+MORVIK_DELIVERY_EXPORT QCoro::Task<ScreenshotUploadResult> postScreenshot(QByteArray body,
+                                                                          QString contentType);
 
 // Uploads the snapshot when one is given (as "image/jpeg"), then sends the report with its address,
 // or with the upload's failure summary. The note is set when the report was accepted without the
 // snapshot it should have carried.
-QCoro::Task<DeliveryOutcome> deliverOutcome(FeedbackIntent intent, QString message, QString contact = {},
-                                            std::optional<QByteArray> screenshot = {});
-void deliverOutcome(FeedbackIntent intent, QString message, QString contact,
-                    std::optional<QByteArray> screenshot, std::function<void(DeliveryOutcome)> done);
+MORVIK_DELIVERY_EXPORT QCoro::Task<DeliveryOutcome> deliverOutcome(FeedbackIntent intent, QString message,
+                                                                   QString contact = {},
+                                                                   std::optional<QByteArray> screenshot = {});
+MORVIK_DELIVERY_EXPORT void deliverOutcome(FeedbackIntent intent, QString message, QString contact,
+                                           std::optional<QByteArray> screenshot,
+                                           std::function<void(DeliveryOutcome)> done);
 
 // deliverOutcome with the outcome reduced to the reference code (both absent unless accepted).
-QCoro::Task<Delivery> deliver(FeedbackIntent intent, QString message, QString contact = {},
-                              std::optional<QByteArray> screenshot = {});
-void deliver(FeedbackIntent intent, QString message, QString contact, std::optional<QByteArray> screenshot,
-             std::function<void(Delivery)> done);
+MORVIK_DELIVERY_EXPORT QCoro::Task<Delivery> deliver(FeedbackIntent intent, QString message,
+                                                     QString contact = {},
+                                                     std::optional<QByteArray> screenshot = {});
+MORVIK_DELIVERY_EXPORT void deliver(FeedbackIntent intent, QString message, QString contact,
+                                    std::optional<QByteArray> screenshot, std::function<void(Delivery)> done);
 
 } // namespace Feedback

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include "DeliveryOutcome.h"
 #include "FeedbackIntent.h"
 #include "OutboxEntry.h"
@@ -22,7 +24,7 @@
 // no flush posts it behind its back; once it is destroyed a flush may take what is left.
 //
 // Attempts run on the thread that owns the submission, one at a time.
-class FeedbackSubmission {
+class MORVIK_DELIVERY_EXPORT FeedbackSubmission {
 public:
     FeedbackSubmission();
 

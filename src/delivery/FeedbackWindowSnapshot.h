@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_quick_export.h"
+
 #include <QByteArray>
 #include <QCoroTask>
 
@@ -14,11 +16,11 @@ namespace Feedback {
 // The window's content as drawn, at its device pixel resolution, as JPEG at quality 0.8. No window
 // means the application's focused window; absent when there is none or it is not a Qt Quick window,
 // or when grabbing or encoding fails. Main thread only.
-std::optional<QByteArray> captureWindowSnapshot(QQuickWindow* window = nullptr);
+MORVIK_DELIVERY_QUICK_EXPORT std::optional<QByteArray> captureWindowSnapshot(QQuickWindow* window = nullptr);
 
 // The snapshot provider's bytes when it is installed and gives some; otherwise the focused window's
 // snapshot. Main thread only.
-QCoro::Task<std::optional<QByteArray>> captureSnapshot();
-void captureSnapshot(std::function<void(std::optional<QByteArray>)> done);
+MORVIK_DELIVERY_QUICK_EXPORT QCoro::Task<std::optional<QByteArray>> captureSnapshot();
+MORVIK_DELIVERY_QUICK_EXPORT void captureSnapshot(std::function<void(std::optional<QByteArray>)> done);
 
 } // namespace Feedback

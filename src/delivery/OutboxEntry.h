@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include "ClaimedFile.h"
 
 #include <QByteArray>
@@ -11,7 +13,7 @@
 // One report in the outbox, claimed by its holder: its stored bytes, what they say, and the snapshot
 // that may wait beside it ("{UUID}.snapshot") to be uploaded before the report goes out. Releasing
 // the entry (destroying it) leaves both files for a later flush.
-class OutboxEntry {
+class MORVIK_DELIVERY_EXPORT OutboxEntry {
 public:
     // A stored report: a JSON object naming its application and carrying its identifier. Anything
     // else in the outbox is no report of ours.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,7 +11,7 @@ namespace Feedback {
 
 // Reward amounts in US dollars and the sentences that announce them, as the feedback service's
 // "/rewards" endpoint hands them out. Field names are the JSON keys.
-struct Rewards {
+struct MORVIK_DELIVERY_EXPORT Rewards {
     struct Copy {
         QString settings_line;
         QString sheet_line;

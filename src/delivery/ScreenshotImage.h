@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -14,7 +16,7 @@
 // Every decoder is asked for the picture's size first, and a picture above the limits below is
 // refused before anything of its size is allocated or decompressed. Decoding is CPU-bound and may
 // take a good part of a second at the limit: callers with an event loop run it on a worker thread.
-class ScreenshotImage {
+class MORVIK_DELIVERY_EXPORT ScreenshotImage {
 public:
     enum class Encoding { png, jpeg, other };
 

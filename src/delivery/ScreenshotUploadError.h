@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include "HttpVerdict.h"
 
 #include <QString>
@@ -9,7 +11,7 @@
 namespace Feedback {
 
 // Why a snapshot upload failed. Its summary travels in the report's bundle.
-class ScreenshotUploadError {
+class MORVIK_DELIVERY_EXPORT ScreenshotUploadError {
 public:
     enum class Kind { http, transport, notConfigured, badResponse, unreadable };
 
@@ -58,6 +60,6 @@ private:
     HttpVerdict verdict_;
 };
 
-void PrintTo(const ScreenshotUploadError& error, std::ostream* out);
+MORVIK_DELIVERY_EXPORT void PrintTo(const ScreenshotUploadError& error, std::ostream* out);
 
 } // namespace Feedback

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include "ScreenshotUploadError.h"
 
 #include <QString>
@@ -10,7 +12,7 @@
 namespace Feedback {
 
 // The result of a snapshot upload: the snapshot's public address, or why it failed.
-class ScreenshotUploadResult {
+class MORVIK_DELIVERY_EXPORT ScreenshotUploadResult {
 public:
     static ScreenshotUploadResult success(const QString& address) { return ScreenshotUploadResult(address); }
     static ScreenshotUploadResult failure(const ScreenshotUploadError& error) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_delivery_export.h"
+
 #include <QString>
 
 #include <iosfwd>
@@ -9,7 +11,7 @@ namespace Feedback {
 
 // The result of posting one report: sent with the service's reference code, refused with a reply for
 // the user (at most 300 user-perceived characters), or failed.
-class SendOutcome {
+class MORVIK_DELIVERY_EXPORT SendOutcome {
 public:
     enum class Kind { sent, refused, failed };
 
@@ -39,6 +41,6 @@ private:
 };
 
 // Readable test failure messages: sent("AB12"), refused("..."), failed.
-void PrintTo(const SendOutcome& outcome, std::ostream* out);
+MORVIK_DELIVERY_EXPORT void PrintTo(const SendOutcome& outcome, std::ostream* out);
 
 } // namespace Feedback

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include <QByteArray>
 
 #include <optional>
 
 // Shows and hides the offer banner for the host (the banner's window and Qt Quick live in the library
 // loaded on demand).
-class BannerPresenter {
+class MORVIK_HOST_EXPORT BannerPresenter {
 public:
     virtual ~BannerPresenter() = default;
     // Places the banner (over the owner's front window, else in one of our windows, else near the top

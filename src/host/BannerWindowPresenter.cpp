@@ -25,6 +25,6 @@ std::optional<QByteArray> BannerWindowPresenter::captureAnchorWindow() {
 }
 
 // The entry point the helper resolves after loading this library for its first banner.
-extern "C" BannerPresenter* morvik_create_banner_presenter() {
+extern "C" MORVIK_HOST_WINDOWS_EXPORT BannerPresenter* morvik_create_banner_presenter() {
     return new BannerWindowPresenter;
 }

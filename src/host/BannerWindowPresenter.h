@@ -1,9 +1,11 @@
 #pragma once
 
+#include "morvik_host_windows_export.h"
+
 #include "BannerPresenter.h"
 
 // The host's offer banner is the shared banner panel.
-class BannerWindowPresenter : public BannerPresenter {
+class MORVIK_HOST_WINDOWS_EXPORT BannerWindowPresenter : public BannerPresenter {
 public:
     void show() override;
     void prepare() override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include "FeedbackIntent.h"
 
 #include <QByteArray>
@@ -8,7 +10,7 @@
 #include <optional>
 
 // Opens the composer window (or brings the open one to the front) for the host's compose command.
-class ComposerPresenter {
+class MORVIK_HOST_EXPORT ComposerPresenter {
 public:
     virtual ~ComposerPresenter() = default;
     virtual void present(FeedbackIntent intent, std::optional<QByteArray> snapshot) = 0;

@@ -15,6 +15,6 @@ std::uint64_t ComposerWindowPresenter::session() const {
 }
 
 // The entry point the helper resolves after loading this library on its first composer window.
-extern "C" ComposerPresenter* morvik_create_composer_presenter() {
+extern "C" MORVIK_HOST_WINDOWS_EXPORT ComposerPresenter* morvik_create_composer_presenter() {
     return new ComposerWindowPresenter;
 }

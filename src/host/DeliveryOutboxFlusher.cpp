@@ -6,6 +6,6 @@ QCoro::Task<int> DeliveryOutboxFlusher::flush() {
     co_return co_await Feedback::flushOutbox();
 }
 
-extern "C" OutboxFlusher* morvik_create_outbox_flusher() {
+extern "C" MORVIK_HOST_DELIVERY_EXPORT OutboxFlusher* morvik_create_outbox_flusher() {
     return new DeliveryOutboxFlusher;
 }

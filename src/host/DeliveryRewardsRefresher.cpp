@@ -7,6 +7,6 @@ void DeliveryRewardsRefresher::refresh() {
 }
 
 // The entry point the helper resolves after loading this library for its first reward refresh.
-extern "C" RewardsRefresher* morvik_create_rewards_refresher() {
+extern "C" MORVIK_HOST_DELIVERY_EXPORT RewardsRefresher* morvik_create_rewards_refresher() {
     return new DeliveryRewardsRefresher;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "morvik_host_delivery_export.h"
+
 #include "RewardsRefresher.h"
 
 // The reward refresh of the delivery library, for the helper to load on demand.
-class DeliveryRewardsRefresher : public RewardsRefresher {
+class MORVIK_HOST_DELIVERY_EXPORT DeliveryRewardsRefresher : public RewardsRefresher {
 public:
     void refresh() override;
 };

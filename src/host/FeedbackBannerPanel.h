@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_windows_export.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
@@ -31,7 +33,7 @@ class QQuickView;
 // clicks, the transparent margins let them through to the window beneath.
 //
 // Main thread only.
-class FeedbackBannerPanel : public QObject {
+class MORVIK_HOST_WINDOWS_EXPORT FeedbackBannerPanel : public QObject {
     Q_OBJECT
 
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_windows_export.h"
+
 #include "FeedbackIntent.h"
 
 #include <QByteArray>
@@ -19,7 +21,7 @@ class QWindow;
 //
 // Everything here runs on the main thread. The QML engine is started by the first window, not
 // before.
-class FeedbackComposerWindow : public QObject {
+class MORVIK_HOST_WINDOWS_EXPORT FeedbackComposerWindow : public QObject {
     Q_OBJECT
 
 public:

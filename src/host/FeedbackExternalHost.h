@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include <QByteArray>
 #include <QCoroTask>
 #include <QJsonObject>
@@ -22,32 +24,32 @@ inline constexpr std::chrono::milliseconds snapshotAnswerTimeout{3000};
 
 // Ends the helper in order, with status 0: closes its windows, stops answering second launches (the
 // socket is removed) and exits. The end of standard input, SIGTERM and SIGINT all lead here.
-[[noreturn]] void end();
+[[noreturn]] MORVIK_HOST_EXPORT void end();
 
 // Whether an owner process is known: always in the helper, never in an application that embeds us.
-bool isHosting();
-std::optional<std::int32_t> ownerPID();
+MORVIK_HOST_EXPORT bool isHosting();
+MORVIK_HOST_EXPORT std::optional<std::int32_t> ownerPID();
 
 // Asks the owner for a snapshot of its screen; resumes with the decoded bytes, or nothing when the owner
 // does not answer within snapshotAnswerTimeout, answers without a usable image, or there is no host.
-QCoro::Task<std::optional<QByteArray>> requestSnapshot();
-void requestSnapshot(std::function<void(std::optional<QByteArray>)> completion);
+MORVIK_HOST_EXPORT QCoro::Task<std::optional<QByteArray>> requestSnapshot();
+MORVIK_HOST_EXPORT void requestSnapshot(std::function<void(std::optional<QByteArray>)> completion);
 
 // Requests a snapshot, then presents the composer with it. Returns at once.
-void compose();
+MORVIK_HOST_EXPORT void compose();
 // The host's composer, or null.
-std::shared_ptr<ComposerPresenter> composerPresenter();
+MORVIK_HOST_EXPORT std::shared_ptr<ComposerPresenter> composerPresenter();
 
 // Connects the application to the desktop's accessibility bus so that screen readers see our windows.
 // The helper starts without it (connecting costs a session-bus round trip, or a bus autolaunch where
 // there is no session bus) and does it once the owner has its "ready", or before the first window.
 // Later calls do nothing.
-void enableAccessibility();
+MORVIK_HOST_EXPORT void enableAccessibility();
 
 // Routes Feedback::log to the owner as {"log": line} messages, from any thread.
-void installLogForwarder();
+MORVIK_HOST_EXPORT void installLogForwarder();
 
 // Writes one message to the owner as a compact JSON line. Any thread.
-void send(const QJsonObject& message);
+MORVIK_HOST_EXPORT void send(const QJsonObject& message);
 
 } // namespace FeedbackExternalHost

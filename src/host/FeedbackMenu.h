@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_windows_export.h"
+
 #include <QObject>
 #include <QString>
 
@@ -10,7 +12,7 @@ class QQuickWindow;
 
 // A ready-made menu item that opens the composer with a snapshot. The embedding code adds the item to
 // one of its menus; nothing in this system adds it by itself.
-class FeedbackMenu : public QObject {
+class MORVIK_HOST_WINDOWS_EXPORT FeedbackMenu : public QObject {
     Q_OBJECT
 
 public:

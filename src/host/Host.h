@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include "LineSplitter.h"
 
 #include <QByteArray>
@@ -24,7 +26,7 @@ class ReopenDelegate;
 
 // What a host hands its work to. Each part may be missing: a host without a composer opens nothing,
 // one without an outbox flushes nothing, one without offers never offers.
-struct HostParts {
+struct MORVIK_HOST_EXPORT HostParts {
     std::shared_ptr<ComposerPresenter> composer;
     std::shared_ptr<OutboxFlusher> outbox;
     std::shared_ptr<OfferReporter> offers;
@@ -37,7 +39,7 @@ struct HostParts {
 // partial input line, the snapshot requests waiting for an answer. The program's entry makes one and
 // runs it; tests make one with exactly the parts they need and feed it input. The newest host alive
 // is the process's host (current()), which the FeedbackExternalHost functions speak for. Main thread.
-class Host {
+class MORVIK_HOST_EXPORT Host {
 public:
     explicit Host(HostParts parts);
     ~Host();

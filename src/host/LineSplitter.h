@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -8,7 +10,7 @@
 // Splits a byte stream into lines at line feeds. A line that grows past the limit before its line
 // feed arrives is dropped as it streams: its bytes are discarded at once (memory stays bounded) and
 // everything up to its line feed is skipped, after which splitting resumes with the next line.
-class LineSplitter {
+class MORVIK_HOST_EXPORT LineSplitter {
 public:
     static constexpr qsizetype defaultMaxLineBytes = qsizetype(64) * 1024 * 1024;
 

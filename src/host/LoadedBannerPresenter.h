@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include "BannerPresenter.h"
 #include "OnDemandLibrary.h"
 
@@ -7,7 +9,7 @@
 
 // The helper's offer banner: its window and Qt Quick live in the windows library, loaded the first
 // time a banner is shown.
-class LoadedBannerPresenter : public BannerPresenter {
+class MORVIK_HOST_EXPORT LoadedBannerPresenter : public BannerPresenter {
 public:
     void show() override;
     void prepare() override;

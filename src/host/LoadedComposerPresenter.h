@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include "ComposerPresenter.h"
 #include "OnDemandLibrary.h"
 
@@ -7,7 +9,7 @@
 
 // The helper's composer: the windows, Qt Quick and QML live in a library of their own that is loaded
 // the first time a composer is presented.
-class LoadedComposerPresenter : public ComposerPresenter {
+class MORVIK_HOST_EXPORT LoadedComposerPresenter : public ComposerPresenter {
 public:
     void present(FeedbackIntent intent, std::optional<QByteArray> snapshot) override;
     bool isOpen() const override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include "OnDemandLibrary.h"
 #include "OutboxFlusher.h"
 
@@ -7,7 +9,7 @@
 
 // The helper's outbox: delivery and the network stack live in a library of their own that is loaded
 // the first time the owner asks for a flush.
-class LoadedOutboxFlusher : public OutboxFlusher {
+class MORVIK_HOST_EXPORT LoadedOutboxFlusher : public OutboxFlusher {
 public:
     QCoro::Task<int> flush() override;
 

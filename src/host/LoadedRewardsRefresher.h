@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include "OnDemandLibrary.h"
 #include "RewardsRefresher.h"
 
@@ -11,7 +13,7 @@
 // The helper's reward refresh: the network stack lives in the delivery library. The refresh waits a
 // moment after it is asked for, so that the owner's start-up (which sends the configuration) does not
 // also pay for loading it; requests meanwhile come to one refresh.
-class LoadedRewardsRefresher : public RewardsRefresher {
+class MORVIK_HOST_EXPORT LoadedRewardsRefresher : public RewardsRefresher {
 public:
     static constexpr std::chrono::milliseconds defaultDelay{2000};
 

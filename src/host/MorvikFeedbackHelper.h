@@ -1,7 +1,9 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 // The helper program's entry type.
-class MorvikFeedbackHelper {
+class MORVIK_HOST_EXPORT MorvikFeedbackHelper {
 public:
     static int main(int argc, char** argv);
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -7,7 +9,7 @@
 #include <optional>
 
 // The host's view of the feedback offer machine and its screenshot watcher.
-class OfferReporter {
+class MORVIK_HOST_EXPORT OfferReporter {
 public:
     virtual ~OfferReporter() = default;
     // The process whose activeness the screenshot watcher follows.

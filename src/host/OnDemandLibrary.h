@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,7 +11,7 @@
 // network stack for deliveries), so that start-up costs no more than a bare application's. It sits
 // beside the helper binary and exposes one C factory that returns a new object the caller owns.
 // Loaded at most once and never unloaded.
-class OnDemandLibrary {
+class MORVIK_HOST_EXPORT OnDemandLibrary {
 public:
     OnDemandLibrary(QString fileName, QByteArray factorySymbol);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QJsonObject>
@@ -10,7 +12,7 @@
 
 // The settings one `config` message carries; a key that is absent, of another type or (for the
 // identity texts) empty is left out, as is an owner process id outside 2 ... 2^31-1.
-struct OwnerConfig {
+struct MORVIK_HOST_EXPORT OwnerConfig {
     std::optional<QString> appKey;
     std::optional<QString> ingestKey;
     std::optional<QString> productName;
@@ -25,7 +27,7 @@ struct OwnerConfig {
 // snapshot answer, flush) and the first that matches is the only one acted on; a line that matches
 // none (or is not a JSON object) is `ignored`. A flush carries no `id`: a line with an integer `id` is
 // a snapshot answer whatever its `cmd`, and one with any other `id` is ignored.
-struct OwnerMessage {
+struct MORVIK_HOST_EXPORT OwnerMessage {
     enum class Kind { ignored, configure, compose, flush, snapshotAnswer };
 
     Kind kind = Kind::ignored;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include "DesktopWindow.h"
 
 #include <QList>
@@ -20,11 +22,11 @@ inline constexpr double minimumOwnerWindowHeight = 120;
 // The first entry of the window list (front-most first) that belongs to the owner, is a normal
 // window, is not fully transparent and is at least the minimum size; its frame flipped to the
 // bottom-left origin. Entries that name no process are never the owner's.
-std::optional<QRectF> frontWindowFrame(const QList<DesktopWindow>& windows, std::int32_t ownerPID,
-                                       double primaryScreenHeight);
+MORVIK_HOST_EXPORT std::optional<QRectF> frontWindowFrame(const QList<DesktopWindow>& windows,
+                                                          std::int32_t ownerPID, double primaryScreenHeight);
 
 // frontWindowFrame over the desktop's window list, for the owner process and the first screen.
 // Nothing when there is no owner, no window list or no matching window. Main thread.
-std::optional<QRectF> ownerWindowFrame();
+MORVIK_HOST_EXPORT std::optional<QRectF> ownerWindowFrame();
 
 } // namespace FeedbackExternalHost

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,7 +17,7 @@ namespace FeedbackExternalHost {
 //
 // One helper per user answers: the first that listens keeps the name; a later one finds it taken
 // and stays silent (a dead helper's leftover socket is cleaned up and taken over).
-class ReopenDelegate : public QObject {
+class MORVIK_HOST_EXPORT ReopenDelegate : public QObject {
     Q_OBJECT
 
 public:

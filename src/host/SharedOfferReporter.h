@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_host_export.h"
+
 #include "OfferReporter.h"
 
 #include <memory>
@@ -10,7 +12,7 @@ class RewardsRefresher;
 
 // The host's offers: the process's FeedbackReporter and its screenshot watcher, showing the banner,
 // the composer and the reward refresh through the parts the helper loads on demand.
-class SharedOfferReporter : public OfferReporter {
+class MORVIK_HOST_EXPORT SharedOfferReporter : public OfferReporter {
 public:
     SharedOfferReporter(std::shared_ptr<ComposerPresenter> composer, std::shared_ptr<BannerPresenter> banner,
                         std::shared_ptr<RewardsRefresher> rewards);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_nudge_export.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -30,28 +32,28 @@ inline constexpr int dismissalsUntilOff = 3;
 inline constexpr int storedShows = 6;
 
 // The store the schedule lives in: the application's standard one unless another was set (tests).
-PreferenceStore& defaults();
-void setDefaults(PreferenceStore* store);
+MORVIK_NUDGE_EXPORT PreferenceStore& defaults();
+MORVIK_NUDGE_EXPORT void setDefaults(PreferenceStore* store);
 
 // "velquist.fbnudge." + the application key + ".".
-QString prefix();
+MORVIK_NUDGE_EXPORT QString prefix();
 
 // The number stored under prefix() + key; 0 when missing or not a finite number.
-double get(const QString& key);
-void set(const QString& key, double value);
+MORVIK_NUDGE_EXPORT double get(const QString& key);
+MORVIK_NUDGE_EXPORT void set(const QString& key, double value);
 
 // Times the card was shown, seconds since 1970, oldest first; empty when missing or damaged.
-QList<double> shownAt();
+MORVIK_NUDGE_EXPORT QList<double> shownAt();
 // Stores the last storedShows entries.
-void setShownAt(const QList<double>& times);
+MORVIK_NUDGE_EXPORT void setShownAt(const QList<double>& times);
 
 // Counts a session when more than 6 hours have passed since the last one counted; returns the count.
-int noteSession(const QDateTime& now = QDateTime::currentDateTimeUtc());
-bool eligible(const QDateTime& now = QDateTime::currentDateTimeUtc());
-void recordShown(const QDateTime& now = QDateTime::currentDateTimeUtc());
+MORVIK_NUDGE_EXPORT int noteSession(const QDateTime& now = QDateTime::currentDateTimeUtc());
+MORVIK_NUDGE_EXPORT bool eligible(const QDateTime& now = QDateTime::currentDateTimeUtc());
+MORVIK_NUDGE_EXPORT void recordShown(const QDateTime& now = QDateTime::currentDateTimeUtc());
 // The user waved the card away; the third time since the last accepted report turns it off for good.
-void recordDismissal(const QDateTime& now = QDateTime::currentDateTimeUtc());
+MORVIK_NUDGE_EXPORT void recordDismissal(const QDateTime& now = QDateTime::currentDateTimeUtc());
 // A report was accepted: quiet for 90 days, and the dismissals count from zero again.
-void recordSubmission(const QDateTime& now = QDateTime::currentDateTimeUtc());
+MORVIK_NUDGE_EXPORT void recordSubmission(const QDateTime& now = QDateTime::currentDateTimeUtc());
 
 } // namespace IdeaNudge

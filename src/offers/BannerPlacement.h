@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_offers_export.h"
+
 #include <QRect>
 #include <QRectF>
 #include <QSizeF>
@@ -13,7 +15,7 @@
 //
 // The panel is the capsule plus transparent margins that leave room for its shadow: 34 points left and
 // right, 12 above and 42 below a 54-point capsule, so always 108 high.
-class BannerPlacement {
+class MORVIK_OFFERS_EXPORT BannerPlacement {
 public:
     static constexpr double capsuleHeight = 54;
     static constexpr double shadowSide = 34;

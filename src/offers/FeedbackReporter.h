@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_offers_export.h"
+
 #include "FeedbackIntent.h"
 #include "FeedbackScreenshotWatcher.h"
 
@@ -27,7 +29,7 @@
 // The 2-second spacing is measured on a monotonic clock: a wall clock set back never silences offers.
 // The banner, the composer and the window snapshot are reached through the Surfaces the host installs;
 // without them an offer still runs its rules and logs its lines.
-class FeedbackReporter : public QObject {
+class MORVIK_OFFERS_EXPORT FeedbackReporter : public QObject {
     Q_OBJECT
 public:
     enum class Trigger { screenshot, shake };

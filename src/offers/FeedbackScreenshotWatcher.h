@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_offers_export.h"
+
 #include "ScreenshotFolders.h"
 #include "ScreenshotTools.h"
 
@@ -30,7 +32,7 @@ class FolderWatch;
 // The 4-second spacing and the 3-second grace are measured on a monotonic clock, so a wall clock set
 // back never silences offers; wall time only dates files. One per process, owned by the reporter.
 // Main thread.
-class FeedbackScreenshotWatcher : public QObject {
+class MORVIK_OFFERS_EXPORT FeedbackScreenshotWatcher : public QObject {
     Q_OBJECT
 public:
     using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_offers_export.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -7,7 +9,7 @@
 
 // A new file in a screenshot folder, as far as the file itself tells: its name, what it holds and
 // when it was made.
-class ScreenshotCandidate {
+class MORVIK_OFFERS_EXPORT ScreenshotCandidate {
 public:
     enum class Kind { still, movie, other };
 

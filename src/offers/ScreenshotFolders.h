@@ -1,11 +1,13 @@
 #pragma once
 
+#include "morvik_offers_export.h"
+
 #include <QString>
 #include <QStringList>
 
 // The folders the desktop's screenshot tools save into. Read anew on every call, so a change of a
 // tool's settings counts at once, without a restart.
-class ScreenshotFolders {
+class MORVIK_OFFERS_EXPORT ScreenshotFolders {
 public:
     // Where the settings files and the home folder are; tests pass a temporary tree.
     struct Roots {

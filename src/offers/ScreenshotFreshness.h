@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_offers_export.h"
+
 #include "ScreenshotCandidate.h"
 
 #include <QDateTime>
@@ -10,7 +12,7 @@
 
 // Whether a new file is a screenshot just taken. Pure: every clock reading and folder list is passed
 // in, so the caller decides when "now" is.
-class ScreenshotFreshness {
+class MORVIK_OFFERS_EXPORT ScreenshotFreshness {
 public:
     // A file at most this many seconds old counts as fresh.
     static constexpr int freshFileSeconds = 15;

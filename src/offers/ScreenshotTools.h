@@ -1,12 +1,14 @@
 #pragma once
 
+#include "morvik_offers_export.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 // The desktop's screenshot tools, by executable base name: whose process on screen is the screenshot
 // interface. The list is data; tests pass their own.
-class ScreenshotTools {
+class MORVIK_OFFERS_EXPORT ScreenshotTools {
 public:
     struct Tool {
         QString executable;

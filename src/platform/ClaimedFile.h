@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -14,7 +16,7 @@
 //
 // Entries are opened without following symbolic links and without blocking (a FIFO or a device never
 // stalls the caller), and only regular files within a size limit are accepted.
-class ClaimedFile {
+class MORVIK_PLATFORM_EXPORT ClaimedFile {
 public:
     enum class Refusal {
         busy,       // claimed by someone else

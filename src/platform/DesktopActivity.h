@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QObject>
 
 #include <cstdint>
@@ -8,7 +10,7 @@
 
 // Follows which application is active and when the desktop's window list changes, from the window
 // system's change events (never by polling). Main thread.
-class DesktopActivity : public QObject {
+class MORVIK_PLATFORM_EXPORT DesktopActivity : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QRect>
 
 #include <cstdint>
@@ -7,7 +9,7 @@
 
 // One on-screen application window as the window list reports it. The values come from another
 // program's window properties, so the optional ones are absent when that program does not say.
-struct DesktopWindow {
+struct MORVIK_PLATFORM_EXPORT DesktopWindow {
     // The process that owns the window.
     std::optional<std::int32_t> pid;
     // 0 normal, 3 kept above, 20 and more for docks, panels and notifications (DesktopWindows' layers).

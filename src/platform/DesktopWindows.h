@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include "DesktopWindow.h"
 
 #include <QList>
@@ -11,7 +13,7 @@
 // The desktop's windows as other applications see them: the list of on-screen application windows,
 // which process owns the active one, and asking the window manager to activate a process's window.
 // Changes of the active window and of the list are followed by DesktopActivity.
-class DesktopWindows {
+class MORVIK_PLATFORM_EXPORT DesktopWindows {
 public:
     static constexpr int normalLayer = 0;
     static constexpr int aboveLayer = 3;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QString>
 
 #include <array>
@@ -7,7 +9,7 @@
 
 // Read-only facts about the machine, as Linux reports them. Each read goes to the system again;
 // callers that need a value often keep their own copy.
-class DeviceFacts {
+class MORVIK_PLATFORM_EXPORT DeviceFacts {
 public:
     // The running kernel's release as three numbers (major, minor, patch); missing parts are 0.
     static std::array<int, 3> kernelVersion();

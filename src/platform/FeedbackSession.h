@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_network_export.h"
+
 #include "HttpSession.h"
 
 #include <memory>
@@ -10,7 +12,7 @@
 namespace Feedback {
 
 // The session set with setSession, else a shared network session created on first use.
-std::shared_ptr<HttpSession> session();
-void setSession(std::shared_ptr<HttpSession> value);
+MORVIK_PLATFORM_NETWORK_EXPORT std::shared_ptr<HttpSession> session();
+MORVIK_PLATFORM_NETWORK_EXPORT void setSession(std::shared_ptr<HttpSession> value);
 
 } // namespace Feedback

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QString>
 
 #include <chrono>
@@ -8,7 +10,7 @@
 // beside it, say).
 // The kernel holds it for this open file (flock): it goes when the object goes, and when the process
 // ends in any way, kill -9 included, so a crashed process never leaves a stale lock behind.
-class FileLock {
+class MORVIK_PLATFORM_EXPORT FileLock {
 public:
     enum class Status {
         held,        // this object holds the lock

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -14,7 +16,7 @@
 // exist yet is watched from its nearest existing ancestor and picked up once it (or a parent of it) is made;
 // a folder that goes away is picked up again when it comes back. Linux: inotify, read through a socket
 // notifier on the main thread. Main thread.
-class FolderWatch : public QObject {
+class MORVIK_PLATFORM_EXPORT FolderWatch : public QObject {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds defaultBatching{300};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_network_export.h"
+
 #include "HttpSession.h"
 #include "HttpVerdict.h"
 
@@ -10,7 +12,7 @@
 // HttpClassification.cpp, so that what each path does with a 403 or a 429 can be read in one place.
 // The paths turn a verdict into their own outcome (SendOutcome, ScreenshotUploadError, the records'
 // settling), adding what only they know, such as the body a 2xx must carry.
-class HttpClassification {
+class MORVIK_PLATFORM_NETWORK_EXPORT HttpClassification {
 public:
     struct Rule {
         int first; // status range, both ends included

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_network_export.h"
+
 #include <QByteArray>
 #include <QCoroTask>
 #include <QList>
@@ -12,7 +14,7 @@
 
 using HttpHeaders = QList<std::pair<QByteArray, QByteArray>>;
 
-struct HttpRequest {
+struct MORVIK_PLATFORM_NETWORK_EXPORT HttpRequest {
     QByteArray method = "GET";
     QUrl url;
     HttpHeaders headers;
@@ -34,7 +36,7 @@ enum class HttpFailureKind {
     other,
 };
 
-struct HttpResult {
+struct MORVIK_PLATFORM_NETWORK_EXPORT HttpResult {
     // Present when an answer (any status) arrived in full.
     std::optional<int> status;
     HttpHeaders headers;
@@ -49,7 +51,7 @@ struct HttpResult {
 };
 
 // Sends one HTTP request and resumes, on the calling thread, with the whole answer or the failure.
-class HttpSession {
+class MORVIK_PLATFORM_NETWORK_EXPORT HttpSession {
 public:
     virtual ~HttpSession();
     virtual QCoro::Task<HttpResult> send(HttpRequest request) = 0;

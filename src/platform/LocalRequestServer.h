@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -15,7 +17,7 @@ class QSocketNotifier;
 // A one-line request and one-line answer over a Unix-domain socket that only this user can reach
 // (the socket file is 0600). Plain POSIX sockets on the event loop, so that the helper does not need
 // the network stack to answer a second launch.
-class LocalRequestServer : public QObject {
+class MORVIK_PLATFORM_EXPORT LocalRequestServer : public QObject {
     Q_OBJECT
 
 public:

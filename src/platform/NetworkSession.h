@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_network_export.h"
+
 #include "HttpSession.h"
 
 #include <optional>
@@ -8,7 +10,7 @@
 // thread. Redirects are followed here, up to five, and only within the same origin (scheme, host and
 // port), so keys and tokens never reach another host: 307 and 308 for every method, with the same
 // method and body; 301, 302 and 303 for GET only. Any other redirect is the answer itself.
-class NetworkSession final : public HttpSession {
+class MORVIK_PLATFORM_NETWORK_EXPORT NetworkSession final : public HttpSession {
 public:
     static constexpr int maxRedirects = 5;
 

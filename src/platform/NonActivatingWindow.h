@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -11,7 +13,7 @@
 // clicks outside its visible shape through: the window manager is told the window takes no input
 // focus, and only the given region of it receives pointer events. Windows are named by their native
 // id (the platform window's winId); regions are in the window's own device pixels.
-class NonActivatingWindow {
+class MORVIK_PLATFORM_EXPORT NonActivatingWindow {
 public:
     virtual ~NonActivatingWindow();
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QString>
 
 #include <cstdint>
 
 // Facts about this process and the machine it runs on.
-class ProcessFacts {
+class MORVIK_PLATFORM_EXPORT ProcessFacts {
 public:
     static std::int32_t parentProcessId();
     // Resident set size in bytes, or 0 when it cannot be read.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -13,9 +15,9 @@
 namespace RunningProcesses {
 
 // The executable base name of that process; nothing when the process is gone or cannot be read.
-std::optional<QString> executableName(std::int32_t pid);
+MORVIK_PLATFORM_EXPORT std::optional<QString> executableName(std::int32_t pid);
 
 // The processes whose executable base name is one of `names`.
-QList<std::int32_t> named(const QStringList& names);
+MORVIK_PLATFORM_EXPORT QList<std::int32_t> named(const QStringList& names);
 
 } // namespace RunningProcesses

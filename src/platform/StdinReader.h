@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QByteArray>
 #include <QObject>
 
@@ -8,7 +10,7 @@ class QSocketNotifier;
 // Reads standard input on the thread that owns it, without changing the descriptor's blocking
 // mode: a socket notifier reports readability and each activation does one read(). Chunks are
 // emitted in arrival order; an empty chunk means end of input.
-class StdinReader : public QObject {
+class MORVIK_PLATFORM_EXPORT StdinReader : public QObject {
     Q_OBJECT
 public:
     explicit StdinReader(int fd = 0, QObject* parent = nullptr);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QString>
 
 // Facts about the operating system that reports carry: its human-readable version and how hot the
 // machine runs.
-class SystemFacts {
+class MORVIK_PLATFORM_EXPORT SystemFacts {
 public:
     // The distribution's pretty name and the kernel version, e.g.
     // "Debian GNU/Linux 12 (bookworm), Linux 6.1.55"; just "Linux 6.1.55" without an os-release file.

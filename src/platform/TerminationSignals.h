@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include <QObject>
 
 #include <vector>
@@ -13,7 +15,7 @@ class QSocketNotifier;
 // read end is watched by a socket notifier. One instance at a time: the handlers are process-wide.
 // A signal that is ignored when this is created stays ignored. Destroying it restores the default
 // actions.
-class TerminationSignals : public QObject {
+class MORVIK_PLATFORM_EXPORT TerminationSignals : public QObject {
     Q_OBJECT
 
 public:

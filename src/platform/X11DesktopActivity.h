@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include "DesktopActivity.h"
 
 #include <QByteArray>
@@ -21,7 +23,7 @@ class QSocketNotifier;
 // does activeProcess() become nothing, reported with activeWindowChanged().
 //
 // When the X server goes away the notifier is switched off: no more signals and no active process.
-class X11DesktopActivity : public DesktopActivity {
+class MORVIK_PLATFORM_EXPORT X11DesktopActivity : public DesktopActivity {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds noActiveWindowGrace{500};

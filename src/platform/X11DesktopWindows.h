@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include "DesktopWindows.h"
 
 #include <QByteArray>
@@ -10,7 +12,7 @@
 // (_NET_CLIENT_LIST_STACKING, _NET_WM_PID, _NET_WM_WINDOW_TYPE, _NET_WM_STATE, _NET_FRAME_EXTENTS,
 // _NET_WM_WINDOW_OPACITY, _NET_ACTIVE_WINDOW), over an xcb connection of its own: Qt's connection
 // and its event handling are never touched. Use from one thread.
-class X11DesktopWindows : public DesktopWindows {
+class MORVIK_PLATFORM_EXPORT X11DesktopWindows : public DesktopWindows {
 public:
     // Connects to the named display (default: DISPLAY); null when there is none or it cannot be
     // reached.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_platform_export.h"
+
 #include "NonActivatingWindow.h"
 
 #include <QByteArray>
@@ -16,7 +18,7 @@
 // - compositing looks for the owner of the _NET_WM_CM_Sn selection.
 // Each call ends with a round trip, so the server has applied it before Qt's connection maps the
 // window.
-class X11NonActivatingWindow : public NonActivatingWindow {
+class MORVIK_PLATFORM_EXPORT X11NonActivatingWindow : public NonActivatingWindow {
 public:
     // Connects to the named display (default: DISPLAY); null when there is none, it cannot be reached
     // or it lacks the shape extension.

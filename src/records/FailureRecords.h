@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include "FailureRecordsDevice.h"
 #include "FailureRecordsEntry.h"
 #include "FailureRecordsError.h"
@@ -42,98 +44,101 @@ inline constexpr std::chrono::milliseconds defaultDebounce{45000};            //
 inline constexpr std::chrono::milliseconds defaultStartDelay{5000};           // upload after a start
 inline constexpr std::chrono::milliseconds defaultDiagnosticsDeadline{20000}; // wait for the uploader
 inline constexpr std::chrono::milliseconds defaultRequestTimeout{20000};      // both services' requests
-std::chrono::milliseconds debounce();
-void setDebounce(std::chrono::milliseconds value);
-std::chrono::milliseconds startDelay();
-void setStartDelay(std::chrono::milliseconds value);
-std::chrono::milliseconds diagnosticsDeadline();
-void setDiagnosticsDeadline(std::chrono::milliseconds value);
-std::chrono::milliseconds requestTimeout();
-void setRequestTimeout(std::chrono::milliseconds value);
+MORVIK_RECORDS_EXPORT std::chrono::milliseconds debounce();
+MORVIK_RECORDS_EXPORT void setDebounce(std::chrono::milliseconds value);
+MORVIK_RECORDS_EXPORT std::chrono::milliseconds startDelay();
+MORVIK_RECORDS_EXPORT void setStartDelay(std::chrono::milliseconds value);
+MORVIK_RECORDS_EXPORT std::chrono::milliseconds diagnosticsDeadline();
+MORVIK_RECORDS_EXPORT void setDiagnosticsDeadline(std::chrono::milliseconds value);
+MORVIK_RECORDS_EXPORT std::chrono::milliseconds requestTimeout();
+MORVIK_RECORDS_EXPORT void setRequestTimeout(std::chrono::milliseconds value);
 
 // "The current time" wherever the records take it by default (the entry points, scheduled uploads).
 // A plain function so that reading it costs nothing; nullptr restores the system clock.
 using NowFunction = Time (*)();
-Time now();
-void setClock(NowFunction clock);
+MORVIK_RECORDS_EXPORT Time now();
+MORVIK_RECORDS_EXPORT void setClock(NowFunction clock);
 
 // --- Store file ------------------------------------------------------------------------------------
 // The XDG data directory, the application identifier, "DovarureVuz", "records.json"; nothing when
 // there is no data directory. Processes of one application share the file: every change is merged
 // into it under a file lock beside it ("records.json.lock"), and one process at a time uploads from it
 // ("records.json.upload.lock").
-std::optional<QString> defaultStoreURL();
+MORVIK_RECORDS_EXPORT std::optional<QString> defaultStoreURL();
 // Where the store file lives; computed from defaultStoreURL() on first use. Absent: memory only.
-std::optional<QString> storeURL();
-void setStoreURL(std::optional<QString> path);
+MORVIK_RECORDS_EXPORT std::optional<QString> storeURL();
+MORVIK_RECORDS_EXPORT void setStoreURL(std::optional<QString> path);
 // How many times this run wrote the store file.
-quint64 storeWriteCount();
+MORVIK_RECORDS_EXPORT quint64 storeWriteCount();
 
 // --- Cleaning (pure, any thread) ----------------------------------------------------------------------
 // A failure reason as a code: "unspecified" when it holds any white space, otherwise only the
 // characters A-Z a-z 0-9 _ . : / - cut to 60, or "none" when nothing is left.
-QString sanitize(const QString& text);
+MORVIK_RECORDS_EXPORT QString sanitize(const QString& text);
 // The text when it is an identifier (^[a-z][a-z0-9_]{0,39}$), else "other".
-QString sanitizeID(const QString& text);
+MORVIK_RECORDS_EXPORT QString sanitizeID(const QString& text);
 // "none" without an error, else "{domain}.{code}" cleaned as by sanitize.
-QString code(const std::optional<RecordedError>& error);
+MORVIK_RECORDS_EXPORT QString code(const std::optional<RecordedError>& error);
 // YYYY-MM-DDTHH:MM:SSZ in UTC.
-QString iso(Time time);
+MORVIK_RECORDS_EXPORT QString iso(Time time);
 
 // --- Recording (any thread; returns at once) -------------------------------------------------------
 // One failure; `code` is used as given (pass it through sanitize or code first).
-void record(const QString& event, const QString& feature, const std::optional<QString>& account, qint64 count,
-            const QString& code, Time now = FailureRecords::now());
+MORVIK_RECORDS_EXPORT void record(const QString& event, const QString& feature,
+                                  const std::optional<QString>& account, qint64 count, const QString& code,
+                                  Time now = FailureRecords::now());
 // A journey milestone; only its first stamp is kept.
-void step(JourneyStep step, const std::optional<QString>& feature = std::nullopt,
-          Time now = FailureRecords::now());
+MORVIK_RECORDS_EXPORT void step(JourneyStep step, const std::optional<QString>& feature = std::nullopt,
+                                Time now = FailureRecords::now());
 // The start of a run: stamps "opened" the first time ever and schedules an upload after startDelay().
-void start(Time now = FailureRecords::now());
+MORVIK_RECORDS_EXPORT void start(Time now = FailureRecords::now());
 
 // The current state, loaded on the queue: the store file as it is now (other processes of the
 // application may share it) with this process's unsaved changes on top. Blocks; must not be called
 // from the records queue.
-State snapshot();
+MORVIK_RECORDS_EXPORT State snapshot();
 // Merges what this process recorded and has not saved yet into the store file now (recordings are
 // otherwise saved soon after they were made). True when the file holds them, or when the records live
 // in memory only. Blocks; must not be called from the records queue.
-bool flush();
+MORVIK_RECORDS_EXPORT bool flush();
 // Forgets the in-memory state and this run's upload and bundle flags (the file stays), and cancels a
 // scheduled upload. Blocks; must not be called from the records queue.
-void resetForTests();
+MORVIK_RECORDS_EXPORT void resetForTests();
 
 // --- Upload ----------------------------------------------------------------------------------------
 // The account service's "/api/app/struggle" and the feedback service's "/diagnostics".
-QUrl hubEndpoint();
-QUrl diagnosticsEndpoint();
+MORVIK_RECORDS_EXPORT QUrl hubEndpoint();
+MORVIK_RECORDS_EXPORT QUrl diagnosticsEndpoint();
 
 // Sends the next batch: true only when the account service accepted it with a 2xx status. Runs on the
 // records queue whatever the awaiting thread; resumes on the awaiting thread.
-QCoro::Task<bool> uploadNow(Time now = FailureRecords::now());
+MORVIK_RECORDS_EXPORT QCoro::Task<bool> uploadNow(Time now = FailureRecords::now());
 // The same for callers that are not coroutines; `done` runs on the records queue.
-void uploadNow(Time now, std::function<void(bool)> done);
+MORVIK_RECORDS_EXPORT void uploadNow(Time now, std::function<void(bool)> done);
 
 using JourneyPair = std::pair<QString, Stamp>;
 // The upload body (schema "velquist.struggle.v1").
-QJsonObject payload(const QList<Entry>& events, const QList<JourneyPair>& journey, const QString& uploadID,
-                    const std::optional<QString>& bundleID, const QMap<QString, qint64>& counts);
+MORVIK_RECORDS_EXPORT QJsonObject payload(const QList<Entry>& events, const QList<JourneyPair>& journey,
+                                          const QString& uploadID, const std::optional<QString>& bundleID,
+                                          const QMap<QString, qint64>& counts);
 // A build text as a base-10 integer (optional sign, ASCII digits only, fits 64 bits), else 0.
-qint64 buildNumber(const QString& text);
+MORVIK_RECORDS_EXPORT qint64 buildNumber(const QString& text);
 
 // --- Diagnostics bundle ----------------------------------------------------------------------------
 // The code of a bundle about these failures, made by Feedback::diagnosticsUploader (waiting at most
 // diagnosticsDeadline()) or posted to diagnosticsEndpoint(); nothing on any problem. Resumes on the
 // awaiting thread, which calls the uploader.
-QCoro::Task<std::optional<QString>> diagnosticsBundle(QString reason, QList<Entry> events);
+MORVIK_RECORDS_EXPORT QCoro::Task<std::optional<QString>> diagnosticsBundle(QString reason,
+                                                                            QList<Entry> events);
 // The same for callers that are not coroutines; runs on the records queue, as does `done`.
-void diagnosticsBundle(const QString& reason, const QList<Entry>& events,
-                       std::function<void(std::optional<QString>)> done);
+MORVIK_RECORDS_EXPORT void diagnosticsBundle(const QString& reason, const QList<Entry>& events,
+                                             std::function<void(std::optional<QString>)> done);
 
 // This run's bundle code and whether this run asked for one already (kept on the records queue; the
 // accessors block and must not be called from it).
-std::optional<QString> sessionBundle();
-void setSessionBundle(std::optional<QString> code);
-bool sessionBundleTried();
-void setSessionBundleTried(bool tried);
+MORVIK_RECORDS_EXPORT std::optional<QString> sessionBundle();
+MORVIK_RECORDS_EXPORT void setSessionBundle(std::optional<QString> code);
+MORVIK_RECORDS_EXPORT bool sessionBundleTried();
+MORVIK_RECORDS_EXPORT void setSessionBundleTried(bool tried);
 
 } // namespace FailureRecords

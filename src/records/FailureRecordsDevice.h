@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include <QJsonObject>
 #include <QString>
 
@@ -10,19 +12,20 @@
 namespace FailureRecords::Device {
 
 // "Linux" and the kernel's major, minor and patch numbers, e.g. "Linux 6.1.0".
-QString os();
+MORVIK_RECORDS_EXPORT QString os();
 // The machine's DMI product name; "" when unknown.
-QString model();
+MORVIK_RECORDS_EXPORT QString model();
 // "ram_gb" (physical memory in GiB, rounded), "chip" and "model" (each filtered and cut to 40
 // characters, left out when empty).
-QJsonObject hardware();
+MORVIK_RECORDS_EXPORT QJsonObject hardware();
 // "linux".
-QString platform();
+MORVIK_RECORDS_EXPORT QString platform();
 // A kernel parameter by its dotted name ("kernel.osrelease"); "" when unavailable.
-QString sysctlString(const QString& name);
+MORVIK_RECORDS_EXPORT QString sysctlString(const QString& name);
 
 // The same facts built from given values.
-QString os(const std::array<int, 3>& kernelVersion);
-QJsonObject hardware(std::uint64_t memoryBytes, const QString& chip, const QString& model);
+MORVIK_RECORDS_EXPORT QString os(const std::array<int, 3>& kernelVersion);
+MORVIK_RECORDS_EXPORT QJsonObject hardware(std::uint64_t memoryBytes, const QString& chip,
+                                           const QString& model);
 
 } // namespace FailureRecords::Device

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include <QJsonObject>
 #include <QString>
 
@@ -9,7 +11,7 @@ namespace FailureRecords {
 
 // One coalesced failure: the same event, feature, account kind and code recorded `count` times,
 // stamped with the time of the first occurrence.
-struct Entry {
+struct MORVIK_RECORDS_EXPORT Entry {
     QString ts;
     QString event;
     QString feature;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include <QString>
 
 #include <concepts>
@@ -18,7 +20,7 @@ concept MappedError = requires(const E& error) {
 };
 
 // The two facts a failure code is made of: the error's domain and its integer code.
-struct RecordedError {
+struct MORVIK_RECORDS_EXPORT RecordedError {
     QString domain;
     qint64 code = 0;
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include <mutex>
 
 namespace FailureRecords {
 
 // Lets exactly one of several racing parties win: only the first claim() returns true.
-class Once {
+class MORVIK_RECORDS_EXPORT Once {
 public:
     bool claim();
 

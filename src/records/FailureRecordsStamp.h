@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include <QJsonObject>
 #include <QString>
 
@@ -8,7 +10,7 @@
 namespace FailureRecords {
 
 // One journey milestone: when it was first reached, and with which feature.
-struct Stamp {
+struct MORVIK_RECORDS_EXPORT Stamp {
     QString ts;
     std::optional<QString> feature;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include "FailureRecordsEntry.h"
 #include "FailureRecordsStamp.h"
 
@@ -14,7 +16,7 @@
 namespace FailureRecords {
 
 // Everything the store file keeps.
-struct State {
+struct MORVIK_RECORDS_EXPORT State {
     QList<Entry> pending;         // not yet accepted by the account service, oldest first
     QMap<QString, Stamp> journey; // step name -> its first stamp
     QStringList journeySent;      // step names accepted by the account service, sorted, distinct

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include "FailureRecords.h"
 #include "FleetFeature.h"
 #include "JourneyStep.h"
@@ -16,21 +18,22 @@
 namespace Feedback {
 
 // Master switch: when false, recording and uploading do nothing. Default true.
-bool recordsEnabled();
-void setRecordsEnabled(bool value);
+MORVIK_RECORDS_EXPORT bool recordsEnabled();
+MORVIK_RECORDS_EXPORT void setRecordsEnabled(bool value);
 // Whether the application reports first successes; sent along with uploads. Default false.
-bool tracksSuccess();
-void setTracksSuccess(bool value);
+MORVIK_RECORDS_EXPORT bool tracksSuccess();
+MORVIK_RECORDS_EXPORT void setTracksSuccess(bool value);
 // Usage counters, read at upload time on the records queue. Absent by default.
 using RecordCounts = std::function<QMap<QString, qint64>()>;
-RecordCounts recordCounts();
-void setRecordCounts(RecordCounts hook);
+MORVIK_RECORDS_EXPORT RecordCounts recordCounts();
+MORVIK_RECORDS_EXPORT void setRecordCounts(RecordCounts hook);
 
 // Records one failure of a feature given by its raw value. The code is the cleaned reason when there
 // is one (the error is then ignored), else the error's cleaned "{domain}.{code}", else "none".
-void recordFailure(const QString& feature, const std::optional<QString>& reason,
-                   const std::optional<FailureRecords::RecordedError>& error, const QString& event,
-                   const std::optional<QString>& account, qint64 count);
+MORVIK_RECORDS_EXPORT void recordFailure(const QString& feature, const std::optional<QString>& reason,
+                                         const std::optional<FailureRecords::RecordedError>& error,
+                                         const QString& event, const std::optional<QString>& account,
+                                         qint64 count);
 
 // One failure of `feature` (a FleetFeature or any enumeration with a text raw value). `error` takes a
 // std::error_code or any error type the application maps with recordedError().
@@ -53,6 +56,6 @@ template <RawValueEnum F> void succeeded(F feature) {
 }
 
 // Call on every launch: stamps "opened" the first time ever and leads to an upload attempt soon after.
-void startRecords();
+MORVIK_RECORDS_EXPORT void startRecords();
 
 } // namespace Feedback

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include <QString>
 
 #include <array>
@@ -26,7 +28,7 @@ enum class FleetFeature {
     exporting, // "export"
 };
 
-QString rawValue(FleetFeature feature);
+MORVIK_RECORDS_EXPORT QString rawValue(FleetFeature feature);
 
 namespace FleetFeatures {
 
@@ -38,6 +40,6 @@ inline constexpr std::array<FleetFeature, 17> allCases{
     FleetFeature::exporting};
 
 // Exactly the raw values, case-sensitive; nothing for any other text.
-std::optional<FleetFeature> fromRawValue(const QString& raw);
+MORVIK_RECORDS_EXPORT std::optional<FleetFeature> fromRawValue(const QString& raw);
 
 } // namespace FleetFeatures

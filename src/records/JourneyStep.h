@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include <QString>
 
 #include <array>
@@ -9,13 +11,13 @@
 // is how a step is written in JSON.
 enum class JourneyStep { opened, signed_in, first_action, first_success };
 
-QString rawValue(JourneyStep step);
+MORVIK_RECORDS_EXPORT QString rawValue(JourneyStep step);
 
 namespace JourneySteps {
 
 inline constexpr std::array<JourneyStep, 4> allCases{JourneyStep::opened, JourneyStep::signed_in,
                                                      JourneyStep::first_action, JourneyStep::first_success};
 
-std::optional<JourneyStep> fromRawValue(const QString& raw);
+MORVIK_RECORDS_EXPORT std::optional<JourneyStep> fromRawValue(const QString& raw);
 
 } // namespace JourneySteps

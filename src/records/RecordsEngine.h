@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include "FailureRecords.h"
 #include "FileLock.h"
 #include "RecordsStoreFile.h"
@@ -24,7 +26,7 @@ class QTimer;
 // this process's unsaved changes are applied on top of it, and the result is written, so no process
 // overwrites what another saved. The upload holds a second file lock for its whole run, so only one
 // process at a time prepares, sends and settles a batch of one store.
-class RecordsEngine {
+class MORVIK_RECORDS_EXPORT RecordsEngine {
 public:
     // The one engine; asserts that the caller is on the records queue.
     static RecordsEngine& onQueue();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include <QThread>
 
 #include <functional>
@@ -13,7 +15,7 @@ class QObject;
 // The serial records queue: one thread with its own event loop, timers and network manager. Work
 // posted here runs one item at a time, in the order it was posted, so everything it touches needs no
 // lock of its own.
-class RecordsQueue {
+class MORVIK_RECORDS_EXPORT RecordsQueue {
 public:
     static constexpr const char* label = "com.velquist.dovarurevuz.records";
 

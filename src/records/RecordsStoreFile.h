@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include "FailureRecordsState.h"
 
 #include <QByteArray>
@@ -15,7 +17,7 @@
 // Several processes of one application share the file. Every change is made under a FileLock
 // on a file beside it: re-read, merged, written, unlocked. Reading needs no lock, because a write replaces
 // the file whole with a rename, so a reader sees either the old file or the new one.
-class RecordsStoreFile {
+class MORVIK_RECORDS_EXPORT RecordsStoreFile {
 public:
     // Nothing when the file is missing, not a regular file (a symbolic link, a pipe, a device, a
     // folder), larger than any real store, or not a valid store. A valid store comes back with its

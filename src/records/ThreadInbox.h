@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_records_export.h"
+
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -10,7 +12,7 @@
 // event loop) to drain the list. Handing the work over under a lock that ThreadSanitizer sees keeps
 // the checks of the records code meaningful although Qt itself is not instrumented: the wake-up must
 // carry no data of its own.
-class ThreadInbox {
+class MORVIK_RECORDS_EXPORT ThreadInbox {
 public:
     // `wake` makes the target thread call drain() soon; it runs under the inbox's lock, once for each
     // batch of posts.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_standin_export.h"
+
 #include "RecordedRequest.h"
 #include "ScriptedReply.h"
 
@@ -22,7 +24,7 @@ class InboxStore;
 //                             not a JSON object.
 //   GET  "/"                  the inbox page (InboxPage).
 //   anything else             404, or 405 for a known path with another method.
-class HealthyService {
+class MORVIK_STANDIN_EXPORT HealthyService {
 public:
     static ScriptedReply answer(const RecordedRequest& request, InboxStore& store);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_standin_export.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -14,7 +16,7 @@ class QSqlDatabase;
 // What the stand-in service received, kept in an SQLite file so that the inbox page and the stored
 // snapshots survive a restart. Usable from any thread: every thread gets its own connection to the
 // file (SQLite connections must stay on their thread) and one lock serialises the statements.
-class InboxStore {
+class MORVIK_STANDIN_EXPORT InboxStore {
 public:
     enum class Kind { report, batch, bundle };
 

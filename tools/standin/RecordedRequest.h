@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_standin_export.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -10,7 +12,7 @@
 #include <utility>
 
 // One HTTP request as the stand-in received it, before it was answered.
-struct RecordedRequest {
+struct MORVIK_STANDIN_EXPORT RecordedRequest {
     QByteArray method; // upper case, e.g. "POST"
     QString path;      // the URL path alone, percent-decoded, e.g. "/screenshot/3f2a..."
     QUrlQuery query;

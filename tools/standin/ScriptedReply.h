@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_standin_export.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -8,7 +10,7 @@
 #include <utility>
 
 // An answer that a test prescribes instead of the healthy service's own.
-struct ScriptedReply {
+struct MORVIK_STANDIN_EXPORT ScriptedReply {
     int status = 200;
     QByteArray body;
     // Sent as given. "Content-Length" is always computed from the body and any given one is dropped;

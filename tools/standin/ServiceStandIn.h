@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_standin_export.h"
+
 #include "InboxStore.h"
 #include "RecordedRequest.h"
 #include "ScriptedReply.h"
@@ -45,7 +47,7 @@ class StandInHttpServer;
 //
 // Storage. Reports, snapshots, record batches and diagnostics bundles go to an InboxStore: the one
 // given with setInboxStore(), else a private one in a temporary directory that goes with this object.
-class ServiceStandIn : public QObject {
+class MORVIK_STANDIN_EXPORT ServiceStandIn : public QObject {
     Q_OBJECT
 
 public:

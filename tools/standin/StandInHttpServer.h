@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_standin_export.h"
+
 #include <QAbstractHttpServer>
 #include <QHttpServerResponder>
 
@@ -7,7 +9,7 @@
 
 // Qt's HTTP server reduced to one catch-all handler, which receives every parsed request with the
 // responder for it. The handler may keep the responder and answer later.
-class StandInHttpServer final : public QAbstractHttpServer {
+class MORVIK_STANDIN_EXPORT StandInHttpServer final : public QAbstractHttpServer {
     Q_OBJECT
 
 public:

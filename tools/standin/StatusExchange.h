@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_standin_export.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
@@ -12,7 +14,7 @@ class ServiceStandIn;
 // One way a service can answer a request, or fail to: a status, a refused connection, a connection
 // reset in the middle of the answer, or a stall longer than any client waits. The status matrix of every
 // service path is written with these, so that each path meets the same exchanges.
-class StatusExchange {
+class MORVIK_STANDIN_EXPORT StatusExchange {
 public:
     enum class Fault { none, refusedConnection, reset, stall };
 
