@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvik_nudge_export.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QObject>
@@ -14,7 +16,7 @@
 // shown) for 25 seconds. "Share an idea" hides it and asks for the composer sheet; the close button
 // counts as a dismissal. A screen left before the card appeared ends the wait without showing it and
 // without counting it as shown. Main thread; the layout binds to its properties.
-class IdeaNudgeCard : public QObject {
+class MORVIK_NUDGE_EXPORT IdeaNudgeCard : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool shown READ shown NOTIFY shownChanged)
     Q_PROPERTY(bool sheetOpen READ sheetOpen NOTIFY sheetOpenChanged)

@@ -34,6 +34,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Waits for the helper's answers: generous, for a sanitizer build on a busy machine.
+constexpr auto patience = 30s;
+
 class OwnerWindow : public QRasterWindow {
 public:
     OwnerWindow() {
@@ -112,7 +115,7 @@ protected:
                                         R"("productName":"Offer Owner","ownerPID":%1}})")
                              .arg(::getpid())
                              .toUtf8());
-        ASSERT_TRUE(helper.waitForReadyCount(1));
+        ASSERT_TRUE(helper.waitForReadyCount(1, patience));
     }
 
     QByteArray ownerSnapshot() {
@@ -151,7 +154,7 @@ protected:
     }
     QString bannerWindow() {
         QString banner;
-        waitUntil([&] { return !(banner = visibleBanner()).isEmpty(); }, 10s);
+        waitUntil([&] { return !(banner = visibleBanner()).isEmpty(); }, patience);
         return banner;
     }
     // Clicks at a point of the banner's capsule, measured from its top-right corner.
@@ -221,13 +224,14 @@ protected:
         helper.settle(500ms); // the banner slides in
     }
 
+    // Whether the offer is taken; waits the whole patience, so use it where it is expected.
     bool offered(qsizetype from) {
         return helper
             .waitFor(
                 [](const QJsonObject& m) {
                     return isLog(m, QStringLiteral("screenshot: taken, feedback offered"));
                 },
-                from)
+                from, patience)
             .has_value();
     }
     int logCount(const QString& text) const {
@@ -247,9 +251,10 @@ TEST_F(OffersEndToEnd, ScreenshotBringsTheBannerOverTheOwnerWhichStaysActive) {
     const qsizetype before = helper.messages().size();
     takeScreenshot();
     ASSERT_TRUE(helper.waitFor(
-        [](const QJsonObject& m) { return isLog(m, QStringLiteral("screenshot detected (file)")); }, before));
+        [](const QJsonObject& m) { return isLog(m, QStringLiteral("screenshot detected (file)")); }, before,
+        patience));
     ASSERT_TRUE(offered(before));
-    EXPECT_TRUE(helper.waitFor(OwnerDriver::isSnapshotRequest, before))
+    EXPECT_TRUE(helper.waitFor(OwnerDriver::isSnapshotRequest, before, patience))
         << "the owner's picture for the offer";
 
     const QString banner = bannerWindow();
@@ -272,7 +277,7 @@ TEST_F(OffersEndToEnd, CloseButtonDismissesWithoutActivatingTheHelper) {
     QRect frame;
     ASSERT_NO_FATAL_FAILURE(offerOnScreen(frame));
     clickClose(frame);
-    ASSERT_TRUE(helper.waitForLog(QStringLiteral("feedback: banner dismissed (user)")));
+    ASSERT_TRUE(helper.waitForLog(QStringLiteral("feedback: banner dismissed (user)"), patience));
     EXPECT_TRUE(waitUntil([&] { return visibleBanner().isEmpty(); }, 5s));
     EXPECT_TRUE(ownerIsActive()) << "a click on the banner leaves the owner active";
     EXPECT_EQ(logCount(QStringLiteral("feedback: banner dismissed (owner went to the background)")), 0);
@@ -282,8 +287,8 @@ TEST_F(OffersEndToEnd, TellUsOpensTheComposerWithTheOwnersSnapshotAndTheReportAr
     QRect frame;
     ASSERT_NO_FATAL_FAILURE(offerOnScreen(frame));
     clickTellUs(frame);
-    ASSERT_TRUE(
-        helper.waitForLog(QStringLiteral("feedback: opening the sheet (comment + optional diagnostics)")));
+    ASSERT_TRUE(helper.waitForLog(
+        QStringLiteral("feedback: opening the sheet (comment + optional diagnostics)"), patience));
     ASSERT_TRUE(helper.waitForLog(QStringLiteral("composer: window shown"), 20s));
     ASSERT_TRUE(waitUntil([&] { return helperIsActive(); })) << "the composer takes the focus";
     picture("offers-composer.png");
@@ -345,7 +350,7 @@ TEST_F(OffersEndToEnd, QaOfferSwitchOffersWithoutAScreenshot) {
 TEST_F(OffersEndToEnd, QaMuteArgumentMutesEveryOffer) {
     ASSERT_NO_FATAL_FAILURE(startHelper({QStringLiteral("-FeedbackQAMute")}));
     takeScreenshot();
-    ASSERT_TRUE(helper.waitForLog(QStringLiteral("screenshot: feedback banner MUTED")));
+    ASSERT_TRUE(helper.waitForLog(QStringLiteral("screenshot: feedback banner MUTED"), patience));
     EXPECT_EQ(logCount(QStringLiteral("screenshot: taken, feedback offered")), 0);
     EXPECT_TRUE(visibleBanner().isEmpty());
 }
@@ -358,7 +363,7 @@ TEST_F(OffersEndToEnd, NoBannerWhileTheComposerIsOpen) {
     ASSERT_TRUE(desktop->activateProcess(::getpid()));
     ASSERT_TRUE(waitUntil([&] { return ownerIsActive(); }));
     takeScreenshot(QStringLiteral("Screenshot_7.png"));
-    ASSERT_TRUE(helper.waitForLog(QStringLiteral("screenshot: composer already open, no banner")));
+    ASSERT_TRUE(helper.waitForLog(QStringLiteral("screenshot: composer already open, no banner"), patience));
     EXPECT_TRUE(visibleBanner().isEmpty())
         << visibleBanner().toStdString() << " "
         << xdotool({QStringLiteral("getwindowname"), visibleBanner()}).value_or(QString()).toStdString();
@@ -376,8 +381,8 @@ TEST_F(OffersEndToEnd, AnotherApplicationBecomingActiveWithdrawsTheBanner) {
     ASSERT_FALSE(bannerWindow().isEmpty());
     other.start(QStringLiteral(MORVIK_TEST_WINDOW_PATH), {QStringLiteral("Other App")});
     ASSERT_TRUE(other.waitForStarted());
-    ASSERT_TRUE(
-        helper.waitForLog(QStringLiteral("feedback: banner dismissed (owner went to the background)")));
+    ASSERT_TRUE(helper.waitForLog(QStringLiteral("feedback: banner dismissed (owner went to the background)"),
+                                  patience));
     EXPECT_TRUE(waitUntil([&] { return visibleBanner().isEmpty(); }, 5s));
 }
 
