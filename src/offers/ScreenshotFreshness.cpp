@@ -20,7 +20,7 @@ bool ScreenshotFreshness::accepts(const ScreenshotCandidate& candidate, const QS
     if (candidate.hidden || candidate.kind != ScreenshotCandidate::Kind::still || !candidate.created)
         return false;
     // Files made before the watch began never count, however fresh they look.
-    if (!watchStarted.isValid() || *candidate.created <= watchStarted)
+    if (!watchStarted.isValid() || *candidate.created <= watchStarted.addMSecs(-fileClockSlackMs))
         return false;
     return std::any_of(folders.begin(), folders.end(), [&](const QString& folder) {
         return isFresh(candidate.path, candidate.created, folder, now);
