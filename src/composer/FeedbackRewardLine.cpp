@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QPointer>
 
 FeedbackRewardLine::FeedbackRewardLine(std::optional<QColor> ink, QObject* parent)
     : QObject(parent)
@@ -30,4 +31,11 @@ QString FeedbackRewardLine::text() const {
 
 void FeedbackRewardLine::refresh() {
     Q_EMIT textChanged();
+}
+
+void FeedbackRewardLine::fetch() {
+    Feedback::refreshRewards([self = QPointer<FeedbackRewardLine>(this)] {
+        if (self)
+            self->refresh();
+    });
 }

@@ -30,6 +30,9 @@ public:
     QString text() const;
     // Tells the layout to read the text again (it does so whenever it is shown).
     Q_INVOKABLE void refresh();
+    // Asks the service for the current wording; the text is read again when the answer is in.
+    // Settings screens call it each time they come on screen.
+    Q_INVOKABLE void fetch();
 
 Q_SIGNALS:
     void inkChanged();

@@ -290,6 +290,8 @@ const std::map<QString, Draw>& symbols() {
     static const std::map<QString, Draw> table{
         {QStringLiteral("lightbulb.fill"), lightbulb},
         {QStringLiteral("ladybug.fill"), ladybug},
+        {QStringLiteral("ladybug"), ladybug},
+        {QStringLiteral("lightbulb"), lightbulb},
         {QStringLiteral("text.bubble.fill"), textBubble},
         {QStringLiteral("xmark.circle.fill"), xmarkCircle},
         {QStringLiteral("xmark"), xmark},

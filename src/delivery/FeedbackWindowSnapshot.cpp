@@ -7,6 +7,7 @@
 
 #include <QGuiApplication>
 #include <QQuickWindow>
+#include <QTimer>
 
 namespace Feedback {
 namespace {
@@ -39,6 +40,16 @@ QCoro::Task<std::optional<QByteArray>> captureSnapshot() {
 
 void captureSnapshot(std::function<void(std::optional<QByteArray>)> done) {
     PlainEntry::run(captureSnapshot(), std::move(done));
+}
+
+QCoro::Task<std::optional<QByteArray>> captureSnapshotWithin(std::chrono::milliseconds limit) {
+    // Whichever answers first wins: the capture or the time limit.
+    Deferred<std::optional<QByteArray>>::Start race = [limit](Completion<std::optional<QByteArray>> done) {
+        QTimer::singleShot(limit, QCoreApplication::instance(), [done] { done(std::nullopt); });
+        PlainEntry::run(captureSnapshot(), std::move(done));
+    };
+    QCoro::Task<std::optional<QByteArray>> task = Deferred<std::optional<QByteArray>>::run(std::move(race));
+    co_return co_await task;
 }
 
 } // namespace Feedback

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QCoroTask>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -22,5 +23,10 @@ MORVIK_DELIVERY_QUICK_EXPORT std::optional<QByteArray> captureWindowSnapshot(QQu
 // snapshot. Main thread only.
 MORVIK_DELIVERY_QUICK_EXPORT QCoro::Task<std::optional<QByteArray>> captureSnapshot();
 MORVIK_DELIVERY_QUICK_EXPORT void captureSnapshot(std::function<void(std::optional<QByteArray>)> done);
+
+// captureSnapshot(), given up after `limit`: a provider that never answers yields no snapshot then,
+// instead of holding the caller forever. A late answer is dropped. Main thread only.
+MORVIK_DELIVERY_QUICK_EXPORT QCoro::Task<std::optional<QByteArray>>
+captureSnapshotWithin(std::chrono::milliseconds limit);
 
 } // namespace Feedback
