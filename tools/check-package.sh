@@ -5,7 +5,7 @@
 # sanitizers) into a temporary prefix, configures and builds examples/embedding against that prefix with
 # find_package (a fresh build folder, no path into our tree), starts the loopback stand-in service,
 # runs the example headless to send one report, and checks that the service stored exactly that
-# report. Then compiles and links a small program with `pkg-config --cflags --libs morvik-feedback`.
+# report; then opens the example's page (every entry point of the QML module) and a composer sheet. Then compiles and links a small program with `pkg-config --cflags --libs morvik-feedback`.
 # Any failing step fails the script. With --interactive the example's window is then shown, talking to
 # the same stand-in service, until it is closed.
 set -euo pipefail
@@ -72,6 +72,14 @@ if sys.argv[2] != f"sent: {rows[0][0]}":
     sys.exit(f"check-package: the example printed {sys.argv[2]!r}, the service gave the code {rows[0][0]}")
 print("check-package: the service received the report")
 PY
+
+step "opening the example's page and a composer sheet from its settings section, headless"
+HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" XDG_DATA_HOME="$WORK/home/data" XDG_RUNTIME_DIR="$WORK/runtime" \
+    QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software MORVIK_FEEDBACK_URL="$url" \
+    timeout 60 "$WORK/example/embedding-example" --measure-first-composer=sheet || {
+    echo "check-package: the example's page or its composer sheet did not come up" >&2
+    exit 1
+}
 
 step "compiling a program with pkg-config"
 cat >"$WORK/pc.cpp" <<'CPP'

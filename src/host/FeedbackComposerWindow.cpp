@@ -6,6 +6,7 @@
 #include "FeedbackView.h"
 #include "ReturnToOwner.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QQmlEngine>
@@ -48,6 +49,13 @@ void FeedbackComposerWindow::present(FeedbackIntent intent, std::optional<QByteA
     }
     current().reset(new FeedbackComposerWindow);
     current()->open(intent, std::move(screenshot));
+    // The last window is kept after it closes; it must go while the application still exists, not
+    // with the static storage after it (an embedding application returns from main with it).
+    static const bool releasedWithTheApplication = [] {
+        qAddPostRoutine([] { current().reset(); });
+        return true;
+    }();
+    Q_UNUSED(releasedWithTheApplication);
 }
 
 bool FeedbackComposerWindow::isOpen() {
