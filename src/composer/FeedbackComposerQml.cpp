@@ -1,5 +1,7 @@
 #include "FeedbackComposerQml.h"
 
+#include "FeedbackTranslations.h"
+
 #include <QQmlEngine>
 
 #include <utility>
@@ -20,6 +22,7 @@ QQmlEngine& FeedbackComposerQml::engine() {
         shared = new QQmlEngine;
         addModuleImportPath(*shared);
     }
+    FeedbackTranslations::install();
     return *shared;
 }
 
@@ -35,6 +38,8 @@ QString FeedbackComposerQml::moduleImportPath() {
 void FeedbackComposerQml::addModuleImportPath(QQmlEngine& engine) {
     if (!engine.importPathList().contains(moduleImportPath()))
         engine.addImportPath(moduleImportPath());
+    // The module's texts follow the application's locale from the start.
+    FeedbackTranslations::install();
 }
 
 QUrl FeedbackComposerQml::composerUrl() {

@@ -1,5 +1,7 @@
 #include "FeedbackScreenshot.h"
 
+#include <QCoreApplication>
+
 #include "DeliveryTimings.h"
 #include "Feedback.h"
 #include "FeedbackLogging.h"
@@ -78,7 +80,8 @@ void setScreenshotMaxBytes(int bytes) {
 }
 
 QString screenshotNotAttachedNote() {
-    return QStringLiteral("Screenshot didn't upload; your words were sent.");
+    return QCoreApplication::translate("FeedbackScreenshot",
+                                       "Screenshot didn't upload; your words were sent.");
 }
 
 QUrl screenshotEndpoint() {

@@ -1,5 +1,7 @@
 #include "FeedbackMenu.h"
 
+#include "FeedbackTranslations.h"
+
 #include "Deferred.h"
 #include "Feedback.h"
 #include "FeedbackBannerPanel.h"
@@ -35,6 +37,7 @@ QCoro::Task<> presentWithSnapshot(std::optional<QByteArray> local) {
 } // namespace
 
 QString FeedbackMenu::defaultTitle() {
+    FeedbackTranslations::install();
     return tr("Send Feedback…");
 }
 

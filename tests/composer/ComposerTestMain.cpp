@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
 
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("morvik-composer-test"));
+    // English texts whatever the machine's language; tests that want another set their own default.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -20,6 +20,9 @@ OwnerDriver::OwnerDriver(QObject* parent)
                         QStringLiteral("morvik.feedback.host.debug=true"));
     // A private runtime folder: helpers of parallel tests must not find each other's reopen socket.
     environment_.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_.path());
+    // The helper speaks English here whatever the machine's language; tests that want another set it.
+    environment_.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment_.remove(QStringLiteral("LANGUAGE"));
     connect(&process_, &QProcess::readyReadStandardOutput, this, &OwnerDriver::readOutput);
     connect(&process_, &QProcess::readyReadStandardError, this,
             [this] { stderr_.append(process_.readAllStandardError()); });
