@@ -22,7 +22,7 @@ public:
     // File times come from the kernel's coarse clock, which trails the wall clock by up to a
     // scheduler tick: a file made just after the watch began can carry a stamp a few milliseconds
     // before it. Files older than this still count as made before the watch.
-    static constexpr int fileClockSlackMs = 50;
+    static constexpr int fileClockSlackMs = 20;
 
     // True when the file sits directly in `folder` (compared as cleaned text) and its age at `now` is
     // between -2 and 15 seconds, both included. No path or no creation time is never fresh.

@@ -310,6 +310,9 @@ TEST_F(OffersEndToEnd, TellUsOpensTheComposerWithTheOwnersSnapshotAndTheReportAr
 TEST_F(OffersEndToEnd, NoOfferForOtherWindowsMoviesOtherFoldersOrOldFiles) {
     // Made before the helper starts, moved into the folder afterwards.
     saveFile(QStringLiteral("Elsewhere/old.png"), OwnerDriver::sampleImage());
+    // Older than the watch by more than the file clock's slack: the helper starts in a few tens of
+    // milliseconds.
+    helper.settle(200ms);
     ASSERT_NO_FATAL_FAILURE(startHelper());
     const qsizetype before = helper.messages().size();
 
