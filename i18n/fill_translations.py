@@ -75,6 +75,25 @@ TABLE = {
     ("FeedbackView", "Attach snapshot"): ("Bildschirmfoto anhängen", "Joindre la capture"),
     ("FeedbackView", "Thank you!"): ("Vielen Dank!", "Merci !"),
     (None, "Done"): ("Fertig", "Terminé"),
+    ("FeedbackView", "(set when you press Send)"): ("(wird beim Senden gesetzt)", "(défini à l’envoi)"),
+    ("FeedbackView", "A snapshot, with the areas you blacked out"):
+        ("Ein Schnappschuss, mit den von Ihnen geschwärzten Bereichen",
+         "Une capture, avec les zones que vous avez masquées"),
+    ("FeedbackView", "A snapshot of the screen"): ("Ein Schnappschuss des Bildschirms", "Une capture de l’écran"),
+    ("FeedbackView", "No snapshot"): ("Kein Schnappschuss", "Aucune capture"),
+    ("FeedbackView", "Hide details…"): ("Details verbergen…", "Masquer des détails…"),
+    ("FeedbackView", "Hide parts of the snapshot"):
+        ("Teile des Schnappschusses verbergen", "Masquer des parties de la capture"),
+    ("FeedbackView", "Drag over anything you'd rather not send. It is blacked out before the snapshot leaves this computer."):
+        ("Ziehen Sie über alles, was Sie nicht senden möchten. Es wird geschwärzt, bevor der Schnappschuss diesen Computer verlässt.",
+         "Faites glisser sur ce que vous préférez ne pas envoyer. Ce sera noirci avant que la capture ne quitte cet ordinateur."),
+    ("FeedbackView", "Undo"): ("Rückgängig", "Annuler"),
+    ("FeedbackView", "Clear"): ("Alles entfernen", "Tout effacer"),
+    ("FeedbackView", "Back"): ("Zurück", "Retour"),
+    ("FeedbackView", "What will be sent"): ("Was gesendet wird", "Ce qui sera envoyé"),
+    ("FeedbackView", "Exactly these fields go to the people who build it, nothing else."):
+        ("Genau diese Felder gehen an die Menschen, die es entwickeln, sonst nichts.",
+         "Exactement ces champs parviennent à ceux qui le conçoivent, rien d’autre."),
     ("FeedbackView", "Couldn't send. Check your connection and try again."):
         ("Senden fehlgeschlagen. Prüfen Sie Ihre Verbindung und versuchen Sie es erneut.",
          "Échec de l’envoi. Vérifiez votre connexion et réessayez."),

@@ -238,6 +238,54 @@
         <source>Couldn't send. Check your connection and try again.</source>
         <translation>Senden fehlgeschlagen. Prüfen Sie Ihre Verbindung und versuchen Sie es erneut.</translation>
     </message>
+    <message>
+        <source>(set when you press Send)</source>
+        <translation>(wird beim Senden gesetzt)</translation>
+    </message>
+    <message>
+        <source>A snapshot, with the areas you blacked out</source>
+        <translation>Ein Schnappschuss, mit den von Ihnen geschwärzten Bereichen</translation>
+    </message>
+    <message>
+        <source>A snapshot of the screen</source>
+        <translation>Ein Schnappschuss des Bildschirms</translation>
+    </message>
+    <message>
+        <source>No snapshot</source>
+        <translation>Kein Schnappschuss</translation>
+    </message>
+    <message>
+        <source>Hide details…</source>
+        <translation>Details verbergen…</translation>
+    </message>
+    <message>
+        <source>Hide parts of the snapshot</source>
+        <translation>Teile des Schnappschusses verbergen</translation>
+    </message>
+    <message>
+        <source>Drag over anything you'd rather not send. It is blacked out before the snapshot leaves this computer.</source>
+        <translation>Ziehen Sie über alles, was Sie nicht senden möchten. Es wird geschwärzt, bevor der Schnappschuss diesen Computer verlässt.</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Alles entfernen</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Zurück</translation>
+    </message>
+    <message>
+        <source>What will be sent</source>
+        <translation>Was gesendet wird</translation>
+    </message>
+    <message>
+        <source>Exactly these fields go to the people who build it, nothing else.</source>
+        <translation>Genau diese Felder gehen an die Menschen, die es entwickeln, sonst nichts.</translation>
+    </message>
 </context>
 <context>
     <name>IdeaNudgeCard</name>

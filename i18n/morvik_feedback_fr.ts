@@ -238,6 +238,54 @@
         <source>Couldn't send. Check your connection and try again.</source>
         <translation>Échec de l’envoi. Vérifiez votre connexion et réessayez.</translation>
     </message>
+    <message>
+        <source>(set when you press Send)</source>
+        <translation>(défini à l’envoi)</translation>
+    </message>
+    <message>
+        <source>A snapshot, with the areas you blacked out</source>
+        <translation>Une capture, avec les zones que vous avez masquées</translation>
+    </message>
+    <message>
+        <source>A snapshot of the screen</source>
+        <translation>Une capture de l’écran</translation>
+    </message>
+    <message>
+        <source>No snapshot</source>
+        <translation>Aucune capture</translation>
+    </message>
+    <message>
+        <source>Hide details…</source>
+        <translation>Masquer des détails…</translation>
+    </message>
+    <message>
+        <source>Hide parts of the snapshot</source>
+        <translation>Masquer des parties de la capture</translation>
+    </message>
+    <message>
+        <source>Drag over anything you'd rather not send. It is blacked out before the snapshot leaves this computer.</source>
+        <translation>Faites glisser sur ce que vous préférez ne pas envoyer. Ce sera noirci avant que la capture ne quitte cet ordinateur.</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Tout effacer</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Retour</translation>
+    </message>
+    <message>
+        <source>What will be sent</source>
+        <translation>Ce qui sera envoyé</translation>
+    </message>
+    <message>
+        <source>Exactly these fields go to the people who build it, nothing else.</source>
+        <translation>Exactement ces champs parviennent à ceux qui le conçoivent, rien d’autre.</translation>
+    </message>
 </context>
 <context>
     <name>IdeaNudgeCard</name>

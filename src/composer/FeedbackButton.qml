@@ -10,6 +10,11 @@ AbstractButton {
 
     property color fill: "transparent"
     property color ink: "white"
+    // How the button looks disabled (not while busy): by default the fill faded over what is beneath.
+    property color disabledFill: "transparent"
+    property color disabledInk: ink
+    readonly property bool looksDisabled: !enabled && !busy
+    readonly property bool customDisabled: disabledFill.a > 0
     property bool busy: false
     property real cornerRadius: 8
     property int labelSize: FeedbackTheme.bodySize + 1
@@ -74,13 +79,14 @@ AbstractButton {
     contentItem: Face {
         busy: button.busy
         text: button.text
-        ink: button.ink
+        ink: button.looksDisabled ? button.disabledInk : button.ink
         labelSize: button.labelSize
     }
     background: Rectangle {
         radius: button.cornerRadius
-        color: button.down ? Qt.darker(button.fill, button.downDarkening) : button.fill
-        opacity: (button.enabled || button.busy ? 1 : 0.45) * (button.down ? button.downOpacity : 1)
+        color: button.looksDisabled && button.customDisabled ? button.disabledFill
+             : button.down ? Qt.darker(button.fill, button.downDarkening) : button.fill
+        opacity: (button.looksDisabled && !button.customDisabled ? 0.45 : 1) * (button.down ? button.downOpacity : 1)
         FeedbackFocusRing {
             visible: button.visualFocus
             cornerRadius: button.cornerRadius

@@ -10,6 +10,12 @@ Item {
     id: form
 
     required property FeedbackView view
+    // The controls that open the pages, where the focus returns when a page closes.
+    readonly property Item redactButton: snapshotRow.redactButton
+    readonly property Item disclosureLink: disclosureLink
+
+    signal redactRequested()
+    signal disclosureRequested()
 
     opacity: form.view.showsSuccess ? 0 : 1
     visible: opacity > 0
@@ -39,6 +45,9 @@ Item {
                     Layout.fillWidth: true
                     text: form.view.headerTitle
                     textFormat: Text.PlainText
+                    // A long product name takes a second line rather than losing its end.
+                    wrapMode: Text.Wrap
+                    maximumLineCount: 2
                     elide: Text.ElideRight
                     color: FeedbackTheme.primary
                     font.pixelSize: FeedbackTheme.largeSize
@@ -48,7 +57,7 @@ Item {
                     renderType: Text.NativeRendering
                     Layout.fillWidth: true
                     text: form.view.headerSubtitle
-                    elide: Text.ElideRight
+                    wrapMode: Text.Wrap
                     color: FeedbackTheme.secondary
                     font.pixelSize: FeedbackTheme.smallSize
                 }
@@ -62,17 +71,30 @@ Item {
                 onClicked: form.view.close()
             }
         }
+
+        // The edge the form scrolls under: shown once anything is scrolled beneath the header.
+        Rectangle {
+            objectName: "headerDivider"
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            height: 1
+            color: FeedbackTheme.tint(FeedbackTheme.primary, 0.16)
+            opacity: middle.contentY > 0.5 ? 1 : 0
+            Behavior on opacity { NumberAnimation { duration: 120 } }
+        }
     }
 
     Flickable {
         id: middle
+        objectName: "formScroll"
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: header.bottom
         anchors.bottom: footer.top
         clip: true
         contentWidth: width
-        contentHeight: column.implicitHeight + 4 + 12
+        contentHeight: column.implicitHeight + 4 + 8
         boundsBehavior: Flickable.StopAtBounds
         ScrollIndicator.vertical: ScrollIndicator {
             active: middle.moving || middle.flashIndicator
@@ -102,19 +124,22 @@ Item {
             x: 20
             y: 4
             width: middle.width - 40
-            spacing: 14
+            spacing: 10
 
             FeedbackIntentPicker {
                 id: intentPicker
                 Layout.fillWidth: true
                 view: form.view
                 onFocusEntered: (card) => middle.reveal(card)
+                // A card picked with the pointer leaves the editor ready for typing.
+                onPicked: editor.forceActiveFocus(Qt.MouseFocusReason)
             }
 
             FeedbackBox {
                 id: editorBox
                 Layout.fillWidth: true
-                implicitHeight: Math.max(120, editor.implicitHeight)
+                // Shorter with a snapshot row below, so that the whole form fits without scrolling.
+                implicitHeight: Math.max(form.view.hasScreenshot ? 90 : 120, editor.implicitHeight)
                 border.color: editor.activeFocus ? FeedbackTheme.tint(form.view.accent, 0.55) : FeedbackTheme.tint(FeedbackTheme.primary, 0.06)
                 border.width: editor.activeFocus ? 1.5 : 1
 
@@ -181,6 +206,7 @@ Item {
                 Layout.fillWidth: true
                 view: form.view
                 onFocusEntered: middle.reveal(snapshotRow)
+                onRedactRequested: form.redactRequested()
             }
 
             FeedbackBox {
@@ -219,6 +245,9 @@ Item {
                         onTextChanged: form.view.contact = text
                         Accessible.name: form.view.contactPlaceholder
                         onActiveFocusChanged: if (activeFocus) middle.reveal(contactBox)
+                        // Return sends from the one-line field, as Ctrl+Return does everywhere.
+                        Keys.onReturnPressed: if (form.view.canSend) form.view.submit()
+                        Keys.onEnterPressed: if (form.view.canSend) form.view.submit()
                     }
                 }
             }
@@ -230,6 +259,32 @@ Item {
                 Layout.fillWidth: true
                 view: form.view
                 onActiveFocusChanged: if (activeFocus) middle.reveal(rewardRow)
+            }
+
+            // "What will be sent": the report's fields as they would be posted now.
+            Text {
+                id: disclosureLink
+                objectName: "disclosureLink"
+                Layout.fillWidth: true
+                renderType: Text.NativeRendering
+                leftPadding: 4
+                text: form.view.disclosureLabel
+                color: form.view.accentText
+                font.pixelSize: FeedbackTheme.smallSize
+                font.underline: disclosureHover.hovered || activeFocus
+                activeFocusOnTab: true
+                Accessible.role: Accessible.Link
+                Accessible.name: text
+                Keys.onReturnPressed: form.disclosureRequested()
+                Keys.onSpacePressed: form.disclosureRequested()
+                onActiveFocusChanged: if (activeFocus) middle.reveal(disclosureLink)
+                HoverHandler {
+                    id: disclosureHover
+                    cursorShape: Qt.PointingHandCursor
+                }
+                TapHandler {
+                    onTapped: form.disclosureRequested()
+                }
             }
 
             Rectangle {
@@ -315,6 +370,8 @@ Item {
                 implicitHeight: 36
                 fill: form.view.accent
                 ink: form.view.accentInk
+                disabledFill: form.view.disabledFill
+                disabledInk: form.view.disabledInk
                 text: form.view.sendLabel
                 busy: form.view.sending
                 enabled: form.view.canSend
@@ -325,7 +382,10 @@ Item {
                 id: hintLabel
                 objectName: "hint"
                 Layout.fillWidth: true
-                visible: form.view.showsHint
+                // Keeps its line while hidden, so that Send stays where it is when typing starts.
+                opacity: form.view.showsHint ? 1 : 0
+                Accessible.ignored: !form.view.showsHint
+                wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignHCenter
                 text: form.view.hint
                 color: FeedbackTheme.secondary

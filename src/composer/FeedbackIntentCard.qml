@@ -15,14 +15,30 @@ AbstractButton {
     readonly property var info: view.intentCards[index]
     readonly property bool selected: view.intent === index
 
-    implicitHeight: contentItem.implicitHeight + 24
+    implicitHeight: contentItem.implicitHeight + 18
     text: info.shortLabel
-    focusPolicy: Qt.StrongFocus
+    // Reached with Tab; a click picks the intent without taking the focus from where typing goes.
+    focusPolicy: Qt.TabFocus
     Accessible.role: Accessible.Button
     Accessible.name: info.label
     Accessible.selectable: true
     Accessible.selected: selected
-    onClicked: view.intent = index
+    // Picked with the pointer (Space on a focused card picks too, and keeps the focus on the cards).
+    signal pointerPicked()
+
+    // Set while a key press is what will click the card.
+    property bool keyboardClick: false
+    Keys.onPressed: (event) => {
+        keyboardClick = true
+        event.accepted = false
+    }
+    onClicked: {
+        view.intent = index
+        if (!keyboardClick)
+            pointerPicked()
+        keyboardClick = false
+    }
+    onActiveFocusChanged: keyboardClick = false
 
     // The circled symbol above the label, centred in the card.
     component Face: Item {

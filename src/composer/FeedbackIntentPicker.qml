@@ -10,6 +10,8 @@ RowLayout {
 
     // A card took the keyboard focus (the form scrolls it into view).
     signal focusEntered(Item card)
+    // A card was picked with the pointer.
+    signal picked()
 
     spacing: 10
 
@@ -21,6 +23,7 @@ RowLayout {
         Layout.fillWidth: true
         Layout.preferredWidth: 1
         onActiveFocusChanged: if (activeFocus) picker.focusEntered(ideaCard)
+        onPointerPicked: picker.picked()
     }
     FeedbackIntentCard {
         id: bugCard
@@ -30,6 +33,7 @@ RowLayout {
         Layout.fillWidth: true
         Layout.preferredWidth: 1
         onActiveFocusChanged: if (activeFocus) picker.focusEntered(bugCard)
+        onPointerPicked: picker.picked()
     }
     FeedbackIntentCard {
         id: praiseCard
@@ -39,5 +43,6 @@ RowLayout {
         Layout.fillWidth: true
         Layout.preferredWidth: 1
         onActiveFocusChanged: if (activeFocus) picker.focusEntered(praiseCard)
+        onPointerPicked: picker.picked()
     }
 }

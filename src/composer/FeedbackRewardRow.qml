@@ -59,7 +59,7 @@ Item {
                 textFormat: Text.StyledText
                 wrapMode: Text.Wrap
                 color: FeedbackTheme.secondary
-                linkColor: rewardRow.view.accent
+                linkColor: rewardRow.view.accentText
                 font.pixelSize: FeedbackTheme.smallSize
                 onLinkActivated: (link) => Qt.openUrlExternally(link)
                 Accessible.ignored: true

@@ -23,7 +23,8 @@ Popup {
     anchors.centerIn: parent
     modal: true
     padding: 0
-    closePolicy: Popup.CloseOnEscape
+    // Escape reaches the composer, which leaves an open page first and otherwise asks to close.
+    closePolicy: Popup.NoAutoClose
     onShownChanged: shown ? open() : close()
     Component.onCompleted: if (shown) open()
     onClosed: dismissed()

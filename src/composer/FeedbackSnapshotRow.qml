@@ -10,8 +10,12 @@ FeedbackBox {
 
     required property FeedbackView view
 
-    // The switch took the keyboard focus (the form scrolls the row into view).
+    // The switch or the redaction link took the keyboard focus (the form scrolls the row into view).
     signal focusEntered()
+    // The user asked to black out parts of the picture.
+    signal redactRequested()
+
+    readonly property Item redactButton: redactLink
 
     implicitHeight: snapshotLayout.implicitHeight + 24
 
@@ -21,11 +25,20 @@ FeedbackBox {
         anchors.margins: 12
         spacing: 12
         FeedbackThumbnail {
+            objectName: "snapshotThumbnail"
             visible: row.view.hasThumbnail
             implicitWidth: 40
             implicitHeight: 40
             radius: 9
             image: row.view.thumbnail
+            // The picture opens large in the redaction editor.
+            TapHandler {
+                enabled: !row.view.sending
+                onTapped: row.redactRequested()
+            }
+            HoverHandler {
+                cursorShape: Qt.PointingHandCursor
+            }
         }
         ColumnLayout {
             Layout.fillWidth: true
@@ -34,7 +47,7 @@ FeedbackBox {
                 renderType: Text.NativeRendering
                 Layout.fillWidth: true
                 text: row.view.snapshotTitle
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
                 color: FeedbackTheme.primary
                 font.pixelSize: FeedbackTheme.bodySize
                 font.weight: Font.Medium
@@ -43,9 +56,34 @@ FeedbackBox {
                 renderType: Text.NativeRendering
                 Layout.fillWidth: true
                 text: row.view.snapshotSubtitle
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
                 color: FeedbackTheme.secondary
                 font.pixelSize: FeedbackTheme.captionSize
+            }
+            Text {
+                id: redactLink
+                objectName: "redactButton"
+                renderType: Text.NativeRendering
+                visible: row.view.hasThumbnail && row.view.attachScreenshot
+                enabled: !row.view.sending
+                text: row.view.hasRedactions ? row.view.redactLabel + "  ·  " + row.view.redactions.length
+                                              : row.view.redactLabel
+                color: row.view.accentText
+                font.pixelSize: FeedbackTheme.captionSize
+                font.underline: redactHover.hovered || activeFocus
+                activeFocusOnTab: true
+                Accessible.role: Accessible.Button
+                Accessible.name: row.view.redactTitle
+                Keys.onReturnPressed: row.redactRequested()
+                Keys.onSpacePressed: row.redactRequested()
+                onActiveFocusChanged: if (activeFocus) row.focusEntered()
+                HoverHandler {
+                    id: redactHover
+                    cursorShape: Qt.PointingHandCursor
+                }
+                TapHandler {
+                    onTapped: row.redactRequested()
+                }
             }
         }
         Switch {

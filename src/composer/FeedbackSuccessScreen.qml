@@ -73,6 +73,9 @@ Item {
             Label {
                 renderType: Text.NativeRendering
                 Layout.alignment: Qt.AlignHCenter
+                Layout.maximumWidth: screen.width - 40
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
                 text: screen.view.successSubtitle
                 textFormat: Text.PlainText
                 color: FeedbackTheme.secondary
@@ -84,6 +87,8 @@ Item {
             id: codePill
             objectName: "codePill"
             Layout.alignment: Qt.AlignHCenter
+            // The service decides the code's length: a long one wraps inside the window.
+            Layout.maximumWidth: screen.width - 40
             leftPadding: 18
             rightPadding: 18
             topPadding: 10
@@ -92,11 +97,14 @@ Item {
             Accessible.role: Accessible.Button
             Accessible.name: screen.view.codeAccessibleName
             onClicked: screen.view.copyCode(screen.view.code)
-            contentItem: Row {
+            contentItem: RowLayout {
                 spacing: 8
                 Label {
+                    objectName: "codeLabel"
                     renderType: Text.NativeRendering
-                    anchors.verticalCenter: parent.verticalCenter
+                    Layout.maximumWidth: screen.width - 40 - codePill.leftPadding - codePill.rightPadding - 24
+                    wrapMode: Text.WrapAnywhere
+                    horizontalAlignment: Text.AlignHCenter
                     text: screen.view.code
                     textFormat: Text.PlainText
                     color: FeedbackTheme.primary
@@ -105,9 +113,9 @@ Item {
                     font.weight: Font.Bold
                 }
                 FeedbackSymbol {
-                    anchors.verticalCenter: parent.verticalCenter
-                    width: 16
-                    height: 16
+                    Layout.alignment: Qt.AlignVCenter
+                    implicitWidth: 16
+                    implicitHeight: 16
                     name: screen.view.codeSymbol
                     color: screen.view.copiedCode ? screen.view.accent : FeedbackTheme.secondary
                 }

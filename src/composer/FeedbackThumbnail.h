@@ -15,6 +15,8 @@ class MORVIK_COMPOSER_EXPORT FeedbackThumbnail : public QQuickPaintedItem {
     // QML knows no image type: the picture travels through it as a variant holding a QImage.
     Q_PROPERTY(QVariant image READ imageValue WRITE setImageValue NOTIFY imageChanged)
     Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
+    // The picture's own size in pixels (0 x 0 without one), for layouts that fit the item to it.
+    Q_PROPERTY(QSize imageSize READ imageSize NOTIFY imageChanged)
 
 public:
     explicit FeedbackThumbnail(QQuickItem* parent = nullptr);
@@ -24,6 +26,7 @@ public:
     QVariant imageValue() const { return QVariant::fromValue(image_); }
     // Anything but a QImage clears the picture.
     void setImageValue(const QVariant& image);
+    QSize imageSize() const { return image_.size(); }
     qreal radius() const { return radius_; }
     void setRadius(qreal radius);
 

@@ -7,11 +7,17 @@
 #include "FeedbackScreenshot.h"
 #include "FeedbackSubmission.h"
 #include "OnWorkerThread.h"
+#include "ReadableColor.h"
 #include "ScreenshotImage.h"
+#include "SnapshotRedaction.h"
 
 #include <QClipboard>
 #include <QCoroTask>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPalette>
 #include <QPointer>
 #include <QTimer>
 
@@ -28,6 +34,10 @@ std::atomic<std::chrono::milliseconds::rep> copiedDurationMs{
 
 // Enough pixels for a 40-point square at three times the resolution, cropped to fill.
 constexpr int thumbnailShortSide = 120;
+// The redaction editor shows the picture at most about 420 points wide, at up to twice that.
+constexpr int redactionPictureLongSide = 1000;
+// How the disabled Send button fades its fill over the window.
+constexpr double disabledFillOpacity = 0.45;
 
 // The snapshot's own decoders: the same pixel limits as the upload's preparation, checked on the
 // header before anything is decoded, JPEGs scaled while decoding, orientation applied.
@@ -64,6 +74,24 @@ QCoro::Task<> loadThumbnail(QPointer<FeedbackView> view, QByteArray bytes,
         apply(view.data(), picture);
 }
 
+// The snapshot at a size to draw on in the composer's window, decoded off the main thread.
+QCoro::Task<> loadPicture(QPointer<FeedbackView> view, QByteArray bytes,
+                          std::function<void(FeedbackView*, QImage)> apply) {
+    QCoro::Task<std::optional<QImage>> decoding = onWorkerThread<QImage>([bytes = std::move(bytes)] {
+        const std::optional<ScreenshotImage> image = ScreenshotImage::open(bytes);
+        return image ? image->thumbnail(redactionPictureLongSide).value_or(QImage()) : QImage();
+    });
+    const std::optional<QImage> picture = co_await decoding;
+    if (view)
+        apply(view.data(), picture.value_or(QImage()));
+}
+
+QColor windowColor() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+               ? QGuiApplication::palette().color(QPalette::Active, QPalette::Window)
+               : QColor(Qt::white);
+}
+
 } // namespace
 
 struct FeedbackView::Outcome {
@@ -78,8 +106,17 @@ namespace {
 // meanwhile, so the attempt still settles its outbox copy.
 QCoro::Task<>
 sendReport(QPointer<FeedbackView> view, std::shared_ptr<FeedbackSubmission> submission, FeedbackIntent intent,
-           QString message, QString contact, std::optional<QByteArray> snapshot,
+           QString message, QString contact, std::optional<QByteArray> snapshot, QList<QRectF> redactions,
            std::function<void(FeedbackView*, Feedback::SendOutcome, std::optional<QString>)> apply) {
+    // Blacked-out areas are burnt into the pixels before anything is prepared, kept or uploaded. A
+    // picture that cannot be redacted is not sent at all: never the original in its place.
+    if (snapshot && !redactions.isEmpty()) {
+        QCoro::Task<std::optional<std::optional<QByteArray>>> burning =
+            onWorkerThread<std::optional<QByteArray>>(
+                [bytes = *snapshot, redactions] { return SnapshotRedaction::burn(bytes, redactions); });
+        const std::optional<std::optional<QByteArray>> burnt = co_await burning;
+        snapshot = burnt ? *burnt : std::nullopt;
+    }
     const Feedback::DeliveryOutcome result =
         co_await submission->deliver(intent, std::move(message), contact, std::move(snapshot));
     // The address is worth keeping even when the window closed while the report was under way.
@@ -128,11 +165,130 @@ void FeedbackView::setSnapshot(const QByteArray& bytes) {
         return;
     screenshot_ = std::move(snapshot);
     Q_EMIT snapshotChanged();
+    // Areas drawn on another picture mean nothing on this one.
+    setRedactions({});
+    plainThumbnail_ = QImage();
     if (!thumbnail_.isNull()) {
         thumbnail_ = QImage();
         Q_EMIT thumbnailChanged();
     }
+    if (!redactionPicture_.isNull()) {
+        redactionPicture_ = QImage();
+        Q_EMIT redactionPictureChanged();
+    }
     decodeSnapshot();
+}
+
+void FeedbackView::repaintThumbnail() {
+    QImage painted = plainThumbnail_;
+    SnapshotRedaction::paint(painted, redactions_);
+    thumbnail_ = std::move(painted);
+    Q_EMIT thumbnailChanged();
+}
+
+QVariantList FeedbackView::redactionList() const {
+    QVariantList list;
+    for (const QRectF& area : redactions_)
+        list.append(area);
+    return list;
+}
+
+void FeedbackView::setRedactions(QList<QRectF> areas) {
+    if (areas == redactions_)
+        return;
+    redactions_ = std::move(areas);
+    Q_EMIT redactionsChanged();
+    if (!plainThumbnail_.isNull())
+        repaintThumbnail();
+}
+
+void FeedbackView::addRedaction(const QRectF& area) {
+    const QRectF part = SnapshotRedaction::clipped(area);
+    if (sending_ || !screenshot_ || part.isEmpty())
+        return;
+    QList<QRectF> areas = redactions_;
+    areas.append(part);
+    setRedactions(std::move(areas));
+}
+
+void FeedbackView::undoRedaction() {
+    if (sending_ || redactions_.isEmpty())
+        return;
+    QList<QRectF> areas = redactions_;
+    areas.removeLast();
+    setRedactions(std::move(areas));
+}
+
+void FeedbackView::clearRedactions() {
+    if (sending_)
+        return;
+    setRedactions({});
+}
+
+void FeedbackView::loadRedactionPicture() {
+    if (!screenshot_ || !redactionPicture_.isNull() || redactionPictureLoading_)
+        return;
+    redactionPictureLoading_ = true;
+    const std::uint64_t generation = snapshotGeneration_;
+    loadPicture(QPointer<FeedbackView>(this), *screenshot_, [generation](FeedbackView* view, QImage picture) {
+        view->redactionPictureLoading_ = false;
+        if (generation != view->snapshotGeneration_ || picture.isNull())
+            return;
+        view->redactionPicture_ = std::move(picture);
+        Q_EMIT view->redactionPictureChanged();
+    });
+}
+
+QColor FeedbackView::accentText() const {
+    return ReadableColor::readableOn(accent_, windowColor());
+}
+
+QColor FeedbackView::disabledFill() const {
+    return ReadableColor::over(accent_, windowColor(), disabledFillOpacity);
+}
+
+QColor FeedbackView::disabledInk() const {
+    return ReadableColor::readableOn(accentInk_, disabledFill());
+}
+
+QVariantList FeedbackView::disclosure() const {
+    const bool withSnapshot = attachScreenshot_ && screenshot_.has_value();
+    const QJsonObject report =
+        Feedback::reportPayload(intent_, message_.trimmed(), contact_.trimmed(), QString(), std::nullopt);
+    // Filled in while sending, so only described here.
+    const QString atSending = tr("(set when you press Send)");
+    auto text = [](const QJsonValue& value) {
+        if (value.isString())
+            return value.toString();
+        if (value.isObject())
+            return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+        if (value.isArray())
+            return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+        return QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact))
+            .mid(1)
+            .chopped(1);
+    };
+    QVariantList rows;
+    auto row = [&rows](const QString& key, const QString& value) {
+        rows.append(QVariantMap{{QStringLiteral("key"), key}, {QStringLiteral("value"), value}});
+    };
+    for (auto it = report.begin(); it != report.end(); ++it) {
+        if (it.key() == QLatin1String("bundle")) {
+            const QJsonObject bundle = it.value().toObject();
+            for (auto entry = bundle.begin(); entry != bundle.end(); ++entry)
+                row(QStringLiteral("bundle.") + entry.key(),
+                    entry.key() == QLatin1String("ts") ? atSending : text(entry.value()));
+        } else if (it.key() == QLatin1String("screenshot_url")) {
+            row(it.key(), withSnapshot ? (hasRedactions() ? tr("A snapshot, with the areas you blacked out")
+                                                          : tr("A snapshot of the screen"))
+                                       : tr("No snapshot"));
+        } else if (it.key() == QLatin1String("client_report_id")) {
+            row(it.key(), atSending);
+        } else {
+            row(it.key(), text(it.value()));
+        }
+    }
+    return rows;
 }
 
 void FeedbackView::decodeSnapshot() {
@@ -143,8 +299,8 @@ void FeedbackView::decodeSnapshot() {
                   [generation](FeedbackView* view, QImage thumbnail) {
                       if (generation != view->snapshotGeneration_)
                           return;
-                      view->thumbnail_ = std::move(thumbnail);
-                      Q_EMIT view->thumbnailChanged();
+                      view->plainThumbnail_ = std::move(thumbnail);
+                      view->repaintThumbnail();
                   });
 }
 
@@ -235,7 +391,9 @@ QString FeedbackView::rewardSheetLine() const {
 QString FeedbackView::rewardInfoMarkup() const {
     return tr("It is store credit, good toward anything Velquist sells. ") +
            QStringLiteral("<a href=\"%1\">%2</a>")
-               .arg(rewardProgrammeUrl().toString(QUrl::FullyEncoded), tr("How it works").toHtmlEscaped());
+               .arg(rewardProgrammeUrl().toString(QUrl::FullyEncoded),
+                    // The link stays on one line: its words never break apart.
+                    tr("How it works").toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;")));
 }
 
 QString FeedbackView::rewardAccessibleName() const {
@@ -311,6 +469,31 @@ QString FeedbackView::successTitle() const {
 QString FeedbackView::doneLabel() const {
     return tr("Done");
 }
+QString FeedbackView::redactLabel() const {
+    return tr("Hide details…");
+}
+QString FeedbackView::redactTitle() const {
+    return tr("Hide parts of the snapshot");
+}
+QString FeedbackView::redactHint() const {
+    return tr("Drag over anything you'd rather not send. It is blacked out before the snapshot leaves this "
+              "computer.");
+}
+QString FeedbackView::undoLabel() const {
+    return tr("Undo");
+}
+QString FeedbackView::clearLabel() const {
+    return tr("Clear");
+}
+QString FeedbackView::backLabel() const {
+    return tr("Back");
+}
+QString FeedbackView::disclosureLabel() const {
+    return tr("What will be sent");
+}
+QString FeedbackView::disclosureNote() const {
+    return tr("Exactly these fields go to the people who build it, nothing else.");
+}
 
 void FeedbackView::submit() {
     // The layout disables Send in both cases; the keyboard shortcut and other callers get the same.
@@ -323,7 +506,7 @@ void FeedbackView::submit() {
     if (!submission_)
         submission_ = std::make_shared<FeedbackSubmission>();
     sendReport(QPointer<FeedbackView>(this), submission_, intent_, message_.trimmed(), contact_.trimmed(),
-               std::move(snapshot),
+               std::move(snapshot), redactions_,
                [](FeedbackView* view, Feedback::SendOutcome outcome, std::optional<QString> note) {
                    view->applyOutcome(Outcome{std::move(outcome), std::move(note)});
                });

@@ -7,7 +7,9 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QList>
 #include <QObject>
+#include <QRectF>
 #include <QString>
 #include <QUrl>
 #include <QVariant>
@@ -81,6 +83,19 @@ class MORVIK_COMPOSER_EXPORT FeedbackView : public QObject {
     Q_PROPERTY(QString codeSymbol READ codeSymbol NOTIFY copiedCodeChanged)
     Q_PROPERTY(QColor accent READ accent CONSTANT)
     Q_PROPERTY(QColor accentInk READ accentInk CONSTANT)
+    // The accent as a text colour (links) that reads on the window's background.
+    Q_PROPERTY(QColor accentText READ accentText CONSTANT)
+    // The disabled Send button: its fill as drawn, and a label colour that still reads on it.
+    Q_PROPERTY(QColor disabledFill READ disabledFill CONSTANT)
+    Q_PROPERTY(QColor disabledInk READ disabledInk CONSTANT)
+
+    // Blacked-out areas of the snapshot: rectangles in fractions of the picture (see
+    // SnapshotRedaction), in the order drawn.
+    Q_PROPERTY(QVariantList redactions READ redactionList NOTIFY redactionsChanged)
+    Q_PROPERTY(bool hasRedactions READ hasRedactions NOTIFY redactionsChanged)
+    // The snapshot at a size to draw on, decoded by loadRedactionPicture.
+    Q_PROPERTY(QVariant redactionPicture READ redactionPictureValue NOTIFY redactionPictureChanged)
+    Q_PROPERTY(bool hasRedactionPicture READ hasRedactionPicture NOTIFY redactionPictureChanged)
 
     // Fixed texts.
     Q_PROPERTY(QString headerTitle READ headerTitle CONSTANT)
@@ -91,6 +106,14 @@ class MORVIK_COMPOSER_EXPORT FeedbackView : public QObject {
     Q_PROPERTY(QString snapshotSwitchLabel READ snapshotSwitchLabel CONSTANT)
     Q_PROPERTY(QString successTitle READ successTitle CONSTANT)
     Q_PROPERTY(QString doneLabel READ doneLabel CONSTANT)
+    Q_PROPERTY(QString redactLabel READ redactLabel CONSTANT)
+    Q_PROPERTY(QString redactTitle READ redactTitle CONSTANT)
+    Q_PROPERTY(QString redactHint READ redactHint CONSTANT)
+    Q_PROPERTY(QString undoLabel READ undoLabel CONSTANT)
+    Q_PROPERTY(QString clearLabel READ clearLabel CONSTANT)
+    Q_PROPERTY(QString backLabel READ backLabel CONSTANT)
+    Q_PROPERTY(QString disclosureLabel READ disclosureLabel CONSTANT)
+    Q_PROPERTY(QString disclosureNote READ disclosureNote CONSTANT)
 
 public:
     // The intents by the numbers the intent property takes, in the picker's order.
@@ -184,6 +207,28 @@ public:
     QString codeSymbol() const;
     QColor accent() const { return accent_; }
     QColor accentInk() const { return accentInk_; }
+    QColor accentText() const;
+    QColor disabledFill() const;
+    QColor disabledInk() const;
+
+    QList<QRectF> redactions() const { return redactions_; }
+    QVariantList redactionList() const;
+    bool hasRedactions() const { return !redactions_.isEmpty(); }
+    // Adds an area (clipped to the picture; nothing when nothing of it is inside). Ignored while a
+    // send is under way: what is being sent is already fixed.
+    Q_INVOKABLE void addRedaction(const QRectF& area);
+    Q_INVOKABLE void undoRedaction();
+    Q_INVOKABLE void clearRedactions();
+    bool hasRedactionPicture() const { return !redactionPicture_.isNull(); }
+    QVariant redactionPictureValue() const { return QVariant::fromValue(redactionPicture_); }
+    // Decodes the snapshot for the redaction editor on a worker thread (once per snapshot).
+    Q_INVOKABLE void loadRedactionPicture();
+
+    // What Send would post now, field by field, from the same code that builds the report: one map
+    // per field with "key" (the field's name; bundle entries as "bundle.<name>") and "value" (its
+    // text). The values only known while sending (the snapshot's address, the report's id, the
+    // time) are described instead.
+    Q_INVOKABLE QVariantList disclosure() const;
 
     QString headerTitle() const;
     QString headerSubtitle() const;
@@ -193,6 +238,14 @@ public:
     QString snapshotSwitchLabel() const;
     QString successTitle() const;
     QString doneLabel() const;
+    QString redactLabel() const;
+    QString redactTitle() const;
+    QString redactHint() const;
+    QString undoLabel() const;
+    QString clearLabel() const;
+    QString backLabel() const;
+    QString disclosureLabel() const;
+    QString disclosureNote() const;
 
     // Sends the report with the trimmed message and contact and, when the switch is on, the snapshot
     // (uploaded first). Returns at once; does nothing while a send is under way or without a message.
@@ -218,6 +271,8 @@ Q_SIGNALS:
     void messageFocusedChanged();
     void whatHappensNextChanged();
     void snapshotChanged();
+    void redactionsChanged();
+    void redactionPictureChanged();
     // The snapshot's decoding has finished, with a thumbnail or without one, or a new snapshot took
     // the old thumbnail away.
     void thumbnailChanged();
@@ -235,6 +290,9 @@ private:
     void setCode(std::optional<QString> code);
     void setCopiedCode(bool copied);
     void decodeSnapshot();
+    void setRedactions(QList<QRectF> areas);
+    // The decoded thumbnail with the blacked-out areas drawn on it.
+    void repaintThumbnail();
 
     FeedbackIntent intent_;
     QString message_;
@@ -247,6 +305,10 @@ private:
     std::optional<QString> screenshotNote_;
     std::optional<QByteArray> screenshot_;
     QImage thumbnail_;
+    QImage plainThumbnail_;
+    QList<QRectF> redactions_;
+    QImage redactionPicture_;
+    bool redactionPictureLoading_ = false;
     // Counts the snapshots given, so that a late thumbnail of a replaced one is dropped.
     std::uint64_t snapshotGeneration_ = 0;
     bool attachScreenshot_;

@@ -81,7 +81,9 @@ QCoro::Task<Feedback::DeliveryOutcome> FeedbackSubmission::deliver(FeedbackInten
     attempting_ = true;
     // An empty snapshot carries nothing to show; it is treated as no snapshot.
     const bool withSnapshot = snapshot && !snapshot->isEmpty();
-    const bool uploadNow = withSnapshot && !uploadedAddress_;
+    // A snapshot changed since the last upload (more of it blacked out) goes up again: the report
+    // must never point at the earlier picture.
+    const bool uploadNow = withSnapshot && (!uploadedAddress_ || uploadedSnapshot_ != *snapshot);
     QJsonObject report = Feedback::reportPayload(
         intent, message, contact, withSnapshot ? uploadedAddress_.value_or(QString()) : QString(),
         std::nullopt);
@@ -91,8 +93,10 @@ QCoro::Task<Feedback::DeliveryOutcome> FeedbackSubmission::deliver(FeedbackInten
     std::optional<Feedback::ScreenshotUploadError> uploadError;
     if (uploadNow) {
         uploadError = co_await uploadInto(report, *snapshot);
-        if (!uploadError)
+        if (!uploadError) {
             uploadedAddress_ = report.value(QLatin1String("screenshot_url")).toString();
+            uploadedSnapshot_ = *snapshot;
+        }
         if (entry_) {
             entry_->replace(report);
             if (!uploadError || !waitsForLater(*uploadError))

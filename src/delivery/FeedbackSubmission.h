@@ -58,8 +58,10 @@ private:
 
     QString reportId_;
     std::optional<OutboxEntry> entry_;
-    // The address of the snapshot once an attempt uploaded it; later attempts reuse it.
+    // The address of the snapshot once an attempt uploaded it, and the bytes that went up; later
+    // attempts with the same bytes reuse the address.
     std::optional<QString> uploadedAddress_;
+    QByteArray uploadedSnapshot_;
     // Set by the attempt that was accepted; later calls answer with it and post nothing.
     std::optional<Feedback::SendOutcome> accepted_;
     bool attempting_ = false;

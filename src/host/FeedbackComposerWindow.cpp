@@ -4,6 +4,7 @@
 #include "FeedbackComposerQml.h"
 #include "FeedbackLogging.h"
 #include "FeedbackView.h"
+#include "OwnerWindowFrame.h"
 #include "ReturnToOwner.h"
 
 #include <QCoreApplication>
@@ -83,9 +84,14 @@ void FeedbackComposerWindow::open(FeedbackIntent intent, std::optional<QByteArra
     session_ = ++sessions;
     auto window = std::make_unique<QQuickView>(&FeedbackComposerQml::engine(), nullptr);
     window->setTitle(tr("Send Feedback"));
-    // Title and close button only. The window manager draws the frame and may still offer to
-    // minimise; the fixed size rules out maximising.
-    window->setFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A dialog with a title and a close button only; the fixed size rules out maximising. Window
+    // managers that keep minimising for dialogs of their own (openbox) drop it for a dialog that
+    // belongs to another window, so the composer is made the owner's front window's dialog.
+    window->setFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    if (const std::optional<std::uint64_t> owner = FeedbackExternalHost::ownerFrontWindowId()) {
+        ownerWindow_.reset(QWindow::fromWinId(WId(*owner)));
+        window->setTransientParent(ownerWindow_.get());
+    }
     window->setMinimumSize(contentSize);
     window->setMaximumSize(contentSize);
     window->resize(contentSize);

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QWindow>
 
 #include <cstdint>
 #include <memory>
@@ -51,6 +52,9 @@ private:
     void windowWillClose();
     static void bringForward(QQuickView* window);
 
+    // The owner's front window, when there is one: the composer is its dialog (kept above it, and
+    // offered by the window manager without minimising). Outlives the window that names it.
+    std::unique_ptr<QWindow> ownerWindow_;
     std::unique_ptr<FeedbackView> view_;
     std::unique_ptr<QQuickView> window_;
     bool exposed_ = false;

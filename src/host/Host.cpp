@@ -10,6 +10,7 @@
 #include "OwnerMessage.h"
 #include "ProcessFacts.h"
 #include "ReopenDelegate.h"
+#include "RunningProcesses.h"
 #include "StdinReader.h"
 #include "StdoutWriter.h"
 #include "TerminationSignals.h"
@@ -94,6 +95,7 @@ void Host::run() {
     delegate_ = std::make_unique<ReopenDelegate>();
     QTimer::singleShot(0, app, [delegate = delegate_.get()] { delegate->listen(); });
     ownerPID_ = ProcessFacts::parentProcessId();
+    nameAfterOwner();
     installLogForwarder();
     // Told to stop (a session ending, the owner's kill, Ctrl-C in a terminal): the same end as the
     // end of input rather than the default action, which would leave the reopen socket behind.
@@ -105,6 +107,13 @@ void Host::run() {
     // bridge before the first line is read; enableAccessibility does that later.
     QCoreApplication::exec();
     end();
+}
+
+void Host::nameAfterOwner() {
+    if (productNameConfigured_ || !ownerPID_)
+        return;
+    if (const std::optional<QString> name = RunningProcesses::executableName(*ownerPID_))
+        Feedback::setProductName(*name);
 }
 
 void Host::closeReopenSocket() {
@@ -149,14 +158,18 @@ void Host::configure(const OwnerConfig& config) {
         Feedback::setAppKey(*config.appKey);
     if (config.ingestKey)
         Feedback::setIngestKey(*config.ingestKey);
-    if (config.productName)
+    if (config.productName) {
         Feedback::setProductName(*config.productName);
+        productNameConfigured_ = true;
+    }
     if (config.version)
         Feedback::setVersion(*config.version);
     if (config.build)
         Feedback::setBuild(*config.build);
-    if (config.ownerPID)
+    if (config.ownerPID) {
         ownerPID_ = config.ownerPID;
+        nameAfterOwner();
+    }
 
     // Every component that wants the owner's screen asks the owner, from whatever thread it runs on.
     Feedback::setSnapshotProvider([](SnapshotCompletion completion) {

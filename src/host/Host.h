@@ -73,11 +73,15 @@ public:
 
 private:
     void configure(const OwnerConfig& config);
+    // Without a product name of the owner's choosing, the composer names the owner (its program's
+    // name), never this helper.
+    void nameAfterOwner();
     void answerSnapshot(std::int64_t id, std::optional<QByteArray> snapshot);
     void expireSnapshot(std::int64_t id);
 
     HostParts parts_;
     std::optional<std::int32_t> ownerPID_;
+    bool productNameConfigured_ = false;
     LineSplitter splitter_;
     std::int64_t nextID_ = 0;
     std::map<std::int64_t, std::function<void(std::optional<QByteArray>)>> waiting_;

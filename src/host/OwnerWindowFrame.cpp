@@ -8,8 +8,7 @@
 
 namespace FeedbackExternalHost {
 
-std::optional<QRectF> frontWindowFrame(const QList<DesktopWindow>& windows, std::int32_t ownerPID,
-                                       double primaryScreenHeight) {
+std::optional<DesktopWindow> frontWindow(const QList<DesktopWindow>& windows, std::int32_t ownerPID) {
     for (const DesktopWindow& entry : windows) {
         if (entry.pid != ownerPID)
             continue;
@@ -21,10 +20,32 @@ std::optional<QRectF> frontWindowFrame(const QList<DesktopWindow>& windows, std:
         const QRect& bounds = entry.bounds;
         if (bounds.width() < minimumOwnerWindowWidth || bounds.height() < minimumOwnerWindowHeight)
             continue;
-        return QRectF(bounds.x(), primaryScreenHeight - bounds.y() - bounds.height(), bounds.width(),
-                      bounds.height());
+        return entry;
     }
     return std::nullopt;
+}
+
+std::optional<QRectF> frontWindowFrame(const QList<DesktopWindow>& windows, std::int32_t ownerPID,
+                                       double primaryScreenHeight) {
+    const std::optional<DesktopWindow> front = frontWindow(windows, ownerPID);
+    if (!front)
+        return std::nullopt;
+    const QRect& bounds = front->bounds;
+    return QRectF(bounds.x(), primaryScreenHeight - bounds.y() - bounds.height(), bounds.width(),
+                  bounds.height());
+}
+
+std::optional<std::uint64_t> ownerFrontWindowId() {
+    const auto owner = ownerPID();
+    if (!owner)
+        return std::nullopt;
+    const auto windows = DesktopWindows::system().windowList();
+    if (!windows)
+        return std::nullopt;
+    const std::optional<DesktopWindow> front = frontWindow(*windows, *owner);
+    if (!front || front->nativeId == 0)
+        return std::nullopt;
+    return front->nativeId;
 }
 
 std::optional<QRectF> ownerWindowFrame() {

@@ -19,14 +19,21 @@ namespace FeedbackExternalHost {
 inline constexpr double minimumOwnerWindowWidth = 280;
 inline constexpr double minimumOwnerWindowHeight = 120;
 
-// The first entry of the window list (front-most first) that belongs to the owner, is a normal
-// window, is not fully transparent and is at least the minimum size; its frame flipped to the
-// bottom-left origin. Entries that name no process are never the owner's.
+// The owner's front window: the first entry of the window list (front-most first) that belongs to
+// the owner, is a normal window, is not fully transparent and is at least the minimum size. Entries
+// that name no process are never the owner's.
+MORVIK_HOST_EXPORT std::optional<DesktopWindow> frontWindow(const QList<DesktopWindow>& windows,
+                                                            std::int32_t ownerPID);
+
+// The front window's frame flipped to the bottom-left origin.
 MORVIK_HOST_EXPORT std::optional<QRectF> frontWindowFrame(const QList<DesktopWindow>& windows,
                                                           std::int32_t ownerPID, double primaryScreenHeight);
 
 // frontWindowFrame over the desktop's window list, for the owner process and the first screen.
 // Nothing when there is no owner, no window list or no matching window. Main thread.
 MORVIK_HOST_EXPORT std::optional<QRectF> ownerWindowFrame();
+
+// The window system's id of the owner's front window, for making our dialogs its own. Main thread.
+MORVIK_HOST_EXPORT std::optional<std::uint64_t> ownerFrontWindowId();
 
 } // namespace FeedbackExternalHost

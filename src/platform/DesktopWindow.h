@@ -19,6 +19,8 @@ struct MORVIK_PLATFORM_EXPORT DesktopWindow {
     // The frame in root coordinates, in device pixels, origin at the top left of the primary screen,
     // y growing downwards.
     QRect bounds;
+    // The window system's id of the window (an X11 window), for relating a window of ours to it.
+    std::uint64_t nativeId = 0;
 
     bool operator==(const DesktopWindow&) const = default;
 };

@@ -44,6 +44,39 @@ HttpFailureKind classify(QNetworkReply::NetworkError error) {
     }
 }
 
+// A fixed description of the failure. Qt's own error strings quote the request's URL, which may
+// carry a key in its query, and these texts end up in log lines that owners paste into bug trackers.
+QString describe(QNetworkReply::NetworkError error) {
+    switch (error) {
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::TimeoutError:
+        return QStringLiteral("timed out");
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("connection refused");
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("connection closed by the server");
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("host not found");
+    case QNetworkReply::SslHandshakeFailedError:
+        return QStringLiteral("TLS handshake failed");
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return QStringLiteral("network unavailable");
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+    case QNetworkReply::UnknownProxyError:
+        return QStringLiteral("proxy failure");
+    case QNetworkReply::ProtocolFailure:
+        return QStringLiteral("answer cut short");
+    default:
+        return QStringLiteral("transfer failed (code %1)").arg(static_cast<int>(error));
+    }
+}
+
 } // namespace
 
 QCoro::Task<HttpResult> NetworkSession::send(HttpRequest request) {
@@ -91,7 +124,7 @@ QCoro::Task<HttpResult> NetworkSession::exchange(const HttpRequest& request, con
         result.body = reply->readAll();
     } else {
         result.failure = classify(error);
-        result.failureText = reply->errorString();
+        result.failureText = describe(error);
     }
     reply->deleteLater();
     co_return result;

@@ -245,6 +245,7 @@ std::optional<QList<DesktopWindow>> X11DesktopWindows::windowList() {
         entry.layer = f.layer;
         entry.alpha = f.alpha;
         entry.bounds = QRect(f.x, f.y, f.width, f.height);
+        entry.nativeId = f.window;
         list.append(entry);
     }
     c_->drainEvents();

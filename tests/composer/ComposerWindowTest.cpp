@@ -2,6 +2,7 @@
 // keyboard, the accessibility labels, the menu item, and pictures of the form, the error banner and
 // the success screen (saved as test artifacts).
 
+#include "ComposerWindowFixture.h"
 #include "ComposerWindowPresenter.h"
 #include "DeliveryTimings.h"
 #include "DisplayTestTools.h"
@@ -45,34 +46,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-QByteArray ownerPicture() {
-    QImage picture(900, 600, QImage::Format_RGB32);
-    picture.fill(QColor(236, 240, 244));
-    QPainter painter(&picture);
-    painter.fillRect(QRect(0, 0, 900, 48), QColor(60, 80, 120));
-    painter.fillRect(QRect(40, 90, 380, 240), QColor(230, 170, 80));
-    painter.fillRect(QRect(460, 90, 400, 460), QColor(120, 170, 210));
-    painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
-    return bytes;
-}
-
-QString focusName(QQuickWindow* window) {
-    QQuickItem* item = window->activeFocusItem();
-    // Controls put the focus on themselves; their inner items have no names.
-    while (item && item->objectName().isEmpty())
-        item = item->parentItem();
-    return item ? item->objectName() : QString();
-}
-
-// Types plain ASCII text into the window, one key at a time.
-void typeText(QWindow* window, const QString& text) {
-    for (const QChar c : text)
-        QTest::keyClick(window, c.toLatin1());
-}
+class ComposerWindowTest : public ComposerWindowFixture {};
 
 QString accessibleName(QQuickItem* item) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(item);
@@ -81,77 +55,6 @@ QString accessibleName(QQuickItem* item) {
 
 // After the last test: the closed windows go (they leave on the next turn of the event loop), then
 // the QML engine, so that the leak checker sees everything returned.
-class QmlEngineTeardown : public ::testing::Environment {
-public:
-    void TearDown() override {
-        QTest::qWait(50);
-        FeedbackComposerQml::shutDown();
-    }
-};
-const auto* const qmlEngineTeardown = ::testing::AddGlobalTestEnvironment(new QmlEngineTeardown);
-
-class ComposerWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (QGuiApplication::platformName() != QLatin1String("xcb"))
-            GTEST_SKIP() << "needs an X11 display";
-        Feedback::resetForTests();
-        DeliveryTimings::setScreenshotRetryDelay(50ms);
-        ASSERT_TRUE(dir.isValid());
-        FeedbackOutbox::setDirectory(dir.filePath(QStringLiteral("outbox")));
-        ASSERT_TRUE(standIn.listen());
-        Feedback::setFeedbackServiceURL(standIn.baseUrl());
-        Feedback::setAppKey(QStringLiteral("app-1"));
-        Feedback::setIngestKey(QStringLiteral("ingest-1"));
-        Feedback::setProductName(QStringLiteral("Sketchpad"));
-        PreferenceStore::standard().remove(QString::fromLatin1(Feedback::rememberedContactKey));
-    }
-    void TearDown() override {
-        if (QQuickView* open = FeedbackComposerWindow::openWindow()) {
-            open->close();
-            waitUntil([] { return !FeedbackComposerWindow::isOpen(); });
-        }
-        FeedbackMenu::setAnchorWindow({});
-        FeedbackOutbox::setDirectory(std::nullopt);
-        DeliveryTimings::reset();
-        Feedback::resetForTests();
-    }
-
-    // Opens the composer and waits until it is on screen with the keyboard focus.
-    QQuickView* present(FeedbackIntent intent, std::optional<QByteArray> snapshot) {
-        FeedbackComposerWindow::present(intent, std::move(snapshot));
-        QQuickView* window = FeedbackComposerWindow::openWindow();
-        if (!window || !waitUntil([&] { return window->isExposed() && window->isActive(); }))
-            return nullptr;
-        return window;
-    }
-    // Searches the visual tree: items made by a Repeater are not QObject children of the root.
-    static QQuickItem* find(QQuickItem* from, const QString& name) {
-        if (from->objectName() == name)
-            return from;
-        for (QQuickItem* child : from->childItems())
-            if (QQuickItem* found = find(child, name))
-                return found;
-        return nullptr;
-    }
-    QQuickItem* item(QQuickView* window, const char* name) {
-        QQuickItem* found = find(window->rootObject(), QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    void picture(QQuickView* window, const char* name) {
-        // Let animations (the success screen's fade and seal) come to rest first.
-        QTest::qWait(900);
-        const QImage image = window->grabWindow();
-        ASSERT_FALSE(image.isNull());
-        EXPECT_EQ(image.size() / image.devicePixelRatio(), QSize(460, 580));
-        ASSERT_TRUE(image.save(
-            QDir(artifactsDir(QStringLiteral(MORVIK_TEST_ARTIFACTS))).filePath(QString::fromLatin1(name))));
-    }
-
-    QTemporaryDir dir;
-    ServiceStandIn standIn;
-};
 
 TEST_F(ComposerWindowTest, OneWindowAtATimeWithItsProperties) {
     QQuickView* window = present(FeedbackIntent::idea, ownerPicture());
@@ -219,8 +122,9 @@ TEST_F(ComposerWindowTest, KeyboardReachesEveryControlAndSends) {
         }
         order << name;
     }
-    EXPECT_EQ(order, (QStringList{"attachSwitch", "contactField", "rewardRow", "sendButton", "closeButton",
-                                  "intentCard0", "intentCard1", "intentCard2"}));
+    EXPECT_EQ(order,
+              (QStringList{"redactButton", "attachSwitch", "contactField", "rewardRow", "disclosureLink",
+                           "sendButton", "closeButton", "intentCard0", "intentCard1", "intentCard2"}));
     EXPECT_EQ(view->message(), QStringLiteral("  Tab moves on ")) << "Tab typed nothing";
 
     // Space on a card picks it and keeps the focus there.
@@ -232,13 +136,14 @@ TEST_F(ComposerWindowTest, KeyboardReachesEveryControlAndSends) {
     EXPECT_EQ(focusName(window), QStringLiteral("intentCard1"));
 
     // Space on the switch turns it off; the report then goes without the snapshot.
-    for (int i = 0; i < 3 && focusName(window) != QLatin1String("attachSwitch"); ++i)
+    for (int i = 0; i < 4 && focusName(window) != QLatin1String("attachSwitch"); ++i)
         QTest::keyClick(window, Qt::Key_Tab);
     ASSERT_EQ(focusName(window), QStringLiteral("attachSwitch"));
     QTest::keyClick(window, Qt::Key_Space);
     EXPECT_FALSE(view->attachScreenshot());
 
-    // Ctrl+Return sends from the editor.
+    // Ctrl+Return sends from the editor (with the snapshot off there is nothing to black out, so the
+    // switch follows the editor directly).
     QTest::keyClick(window, Qt::Key_Backtab);
     ASSERT_EQ(focusName(window), QStringLiteral("messageEditor"));
     QTest::keyClick(window, Qt::Key_Return, Qt::ControlModifier);
@@ -466,6 +371,65 @@ TEST_F(ComposerWindowTest, MenuItemOpensTheComposerWithASnapshot) {
     action->trigger();
     ASSERT_TRUE(waitUntil([] { return FeedbackComposerWindow::isOpen(); }));
     EXPECT_EQ(FeedbackComposerWindow::openView()->screenshot(), provided);
+}
+
+// Picking an intent with the pointer leaves the keyboard in the editor; Return in the e-mail field
+// sends once there is a message, and does nothing before.
+TEST_F(ComposerWindowTest, PointerPickKeepsTypingInTheEditorAndReturnSendsFromTheAddress) {
+    QQuickView* window = present(FeedbackIntent::idea, ownerPicture());
+    ASSERT_NE(window, nullptr);
+    FeedbackView* view = FeedbackComposerWindow::openView();
+    ASSERT_TRUE(waitUntil([&] { return focusName(window) == QLatin1String("messageEditor"); }));
+
+    auto clickOn = [&](const char* name) {
+        QQuickItem* target = item(window, name);
+        ASSERT_NE(target, nullptr);
+        QTest::mouseClick(window, Qt::LeftButton, {},
+                          target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
+    };
+    clickOn("intentCard1");
+    EXPECT_EQ(view->intent(), FeedbackIntent::bug);
+    EXPECT_EQ(focusName(window), QStringLiteral("messageEditor"));
+    typeText(window, QStringLiteral("Crash"));
+    EXPECT_EQ(view->message(), QStringLiteral("Crash"));
+
+    // From the e-mail field too: a pick sends the keyboard back to the message.
+    clickOn("contactField");
+    ASSERT_EQ(focusName(window), QStringLiteral("contactField"));
+    clickOn("intentCard2");
+    EXPECT_EQ(view->intent(), FeedbackIntent::praise);
+    EXPECT_EQ(focusName(window), QStringLiteral("messageEditor"));
+
+    view->setMessage(QString());
+    clickOn("contactField");
+    typeText(window, QStringLiteral("kim@example.org"));
+    QTest::keyClick(window, Qt::Key_Return);
+    QTest::qWait(100);
+    EXPECT_TRUE(standIn.requests(QStringLiteral("/report")).isEmpty()) << "nothing to send yet";
+    view->setMessage(QStringLiteral("Lovely rulers"));
+    QTest::keyClick(window, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return view->showsSuccess(); }));
+    EXPECT_EQ(standIn.requests(QStringLiteral("/report")).size(), 1);
+}
+
+// Escape leaves an open page for the form, then closes the window.
+TEST_F(ComposerWindowTest, EscapeLeavesThePageThenCloses) {
+    QQuickView* window = present(FeedbackIntent::bug, ownerPicture());
+    ASSERT_NE(window, nullptr);
+    FeedbackView* view = FeedbackComposerWindow::openView();
+    ASSERT_TRUE(waitUntil([&] { return view->hasThumbnail(); }));
+    QQuickItem* link = item(window, "redactButton");
+    ASSERT_NE(link, nullptr);
+    link->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(window, Qt::Key_Space);
+    QQuickItem* editor = item(window, "redactionEditor");
+    ASSERT_TRUE(waitUntil([&] { return editor->isVisible(); }));
+    QTest::keyClick(window, Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([&] { return !editor->isVisible(); }));
+    EXPECT_TRUE(FeedbackComposerWindow::isOpen());
+    EXPECT_EQ(focusName(window), QStringLiteral("redactButton"));
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([] { return !FeedbackComposerWindow::isOpen(); }));
 }
 
 } // namespace
