@@ -99,35 +99,11 @@ Item {
         }
     }
 
-    // The composer for an idea, without a snapshot, in a sheet over the screen.
-    Popup {
-        id: sheet
+    // The composer for an idea, without a snapshot, in a sheet over the window.
+    FeedbackSheet {
         objectName: "ideaSheet"
-        parent: root
-        anchors.centerIn: parent
-        modal: true
-        padding: 0
-        visible: nudge.sheetOpen
-        closePolicy: Popup.CloseOnEscape
-        onClosed: nudge.sheetClosed()
-        // A single child: the sheet takes its size.
-        Loader {
-            id: sheetContent
-            // Made anew for each opening: a new report each time.
-            active: sheet.visible
-            sourceComponent: FeedbackComposer {
-                view: FeedbackView {
-                    intent: FeedbackView.Idea
-                }
-            }
-            readonly property FeedbackComposer composer: item as FeedbackComposer
-
-            Connections {
-                target: sheetContent.composer ? sheetContent.composer.view : null
-                function onCloseRequested() {
-                    sheet.close()
-                }
-            }
-        }
+        shown: nudge.sheetOpen
+        intent: FeedbackView.Idea
+        onDismissed: nudge.sheetClosed()
     }
 }

@@ -233,6 +233,10 @@ Window {
                       share->mapToScene(QPointF(share->width() / 2, share->height() / 2)).toPoint());
     EXPECT_TRUE(waitUntil([&] { return find(root, QStringLiteral("intentCard0")) != nullptr; }))
         << "the composer sheet is open";
+    QTest::qWait(300);
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return find(root, QStringLiteral("intentCard0")) == nullptr; }))
+        << "Escape closes the sheet";
     EXPECT_EQ(IdeaNudge::get(QStringLiteral("dismissals")), 0);
     IdeaNudge::setDefaults(nullptr);
 }
