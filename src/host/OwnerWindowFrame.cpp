@@ -25,39 +25,49 @@ std::optional<DesktopWindow> frontWindow(const QList<DesktopWindow>& windows, st
     return std::nullopt;
 }
 
-std::optional<QRectF> frontWindowFrame(const QList<DesktopWindow>& windows, std::int32_t ownerPID,
-                                       double primaryScreenHeight) {
-    const std::optional<DesktopWindow> front = frontWindow(windows, ownerPID);
-    if (!front)
-        return std::nullopt;
-    const QRect& bounds = front->bounds;
+namespace {
+
+// A window list frame (top-left origin) in the placement rules' bottom-left coordinates.
+QRectF flipped(const QRect& bounds, double primaryScreenHeight) {
     return QRectF(bounds.x(), primaryScreenHeight - bounds.y() - bounds.height(), bounds.width(),
                   bounds.height());
 }
 
-std::optional<std::uint64_t> ownerFrontWindowId() {
+// The owner's front window in the desktop's list right now.
+std::optional<DesktopWindow> ownerFrontWindow() {
     const auto owner = ownerPID();
     if (!owner)
         return std::nullopt;
     const auto windows = DesktopWindows::system().windowList();
     if (!windows)
         return std::nullopt;
-    const std::optional<DesktopWindow> front = frontWindow(*windows, *owner);
+    return frontWindow(*windows, *owner);
+}
+
+} // namespace
+
+std::optional<QRectF> frontWindowFrame(const QList<DesktopWindow>& windows, std::int32_t ownerPID,
+                                       double primaryScreenHeight) {
+    const std::optional<DesktopWindow> front = frontWindow(windows, ownerPID);
+    if (!front)
+        return std::nullopt;
+    return flipped(front->bounds, primaryScreenHeight);
+}
+
+std::optional<std::uint64_t> ownerFrontWindowId() {
+    const std::optional<DesktopWindow> front = ownerFrontWindow();
     if (!front || front->nativeId == 0)
         return std::nullopt;
     return front->nativeId;
 }
 
 std::optional<QRectF> ownerWindowFrame() {
-    const auto owner = ownerPID();
-    if (!owner)
-        return std::nullopt;
-    const auto windows = DesktopWindows::system().windowList();
-    if (!windows)
+    const std::optional<DesktopWindow> front = ownerFrontWindow();
+    if (!front)
         return std::nullopt;
     const QList<QScreen*> screens = QGuiApplication::screens();
     const double primaryScreenHeight = screens.isEmpty() ? 0 : screens.first()->geometry().height();
-    return frontWindowFrame(*windows, *owner, primaryScreenHeight);
+    return flipped(front->bounds, primaryScreenHeight);
 }
 
 } // namespace FeedbackExternalHost

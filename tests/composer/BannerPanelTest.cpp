@@ -16,6 +16,7 @@
 #include "FeedbackComposerWindow.h"
 #include "FeedbackReporter.h"
 #include "FeedbackSymbol.h"
+#include "ItemSearch.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -76,15 +77,6 @@ QString windowProperty(WId window, const char* name) {
 QPoint centreOf(QQuickItem* item) {
     const QPointF local(item->width() / 2, item->height() / 2);
     return (item->mapToGlobal(local) * item->window()->devicePixelRatio()).toPoint();
-}
-
-QQuickItem* find(QQuickItem* from, const QString& name) {
-    if (from->objectName() == name)
-        return from;
-    for (QQuickItem* child : from->childItems())
-        if (QQuickItem* found = find(child, name))
-            return found;
-    return nullptr;
 }
 
 QString accessibleName(QQuickItem* item) {
@@ -273,7 +265,7 @@ protected:
         return window;
     }
     QQuickItem* item(const char* name) {
-        QQuickItem* found = find(panelWindow()->rootObject(), QString::fromLatin1(name));
+        QQuickItem* found = findItem(panelWindow()->rootObject(), QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }

@@ -11,6 +11,7 @@
 #include "FeedbackComposerWindow.h"
 #include "FeedbackMenu.h"
 #include "FeedbackOutbox.h"
+#include "ItemSearch.h"
 #include "PreferenceStore.h"
 #include "ServiceStandIn.h"
 
@@ -104,17 +105,8 @@ protected:
             return nullptr;
         return window;
     }
-    // Searches the visual tree: items made by a Repeater are not QObject children of the root.
-    static QQuickItem* find(QQuickItem* from, const QString& name) {
-        if (from->objectName() == name)
-            return from;
-        for (QQuickItem* child : from->childItems())
-            if (QQuickItem* found = find(child, name))
-                return found;
-        return nullptr;
-    }
     QQuickItem* item(QQuickView* window, const char* name) {
-        QQuickItem* found = find(window->rootObject(), QString::fromLatin1(name));
+        QQuickItem* found = findItem(window->rootObject(), QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }

@@ -7,6 +7,7 @@
 #include "Feedback.h"
 #include "FeedbackComposerQml.h"
 #include "FeedbackView.h"
+#include "ItemSearch.h"
 #include "ServiceStandIn.h"
 
 #include <QBuffer>
@@ -41,15 +42,6 @@ QByteArray png(QColor colour) {
     buffer.open(QIODevice::WriteOnly);
     picture.save(&buffer, "PNG");
     return bytes;
-}
-
-QQuickItem* find(QQuickItem* from, const QString& name) {
-    if (from->objectName() == name)
-        return from;
-    for (QQuickItem* child : from->childItems())
-        if (QQuickItem* found = find(child, name))
-            return found;
-    return nullptr;
 }
 
 // The application's page: its own values the components write into, every entry point on it.
@@ -130,7 +122,7 @@ protected:
         });
     }
 
-    QQuickItem* item(const QString& name) { return find(window->contentItem(), name); }
+    QQuickItem* item(const QString& name) { return findItem(window->contentItem(), name); }
     void click(QQuickItem* target) {
         ASSERT_NE(target, nullptr);
         QTest::mouseClick(window.get(), Qt::LeftButton, {},
@@ -161,7 +153,7 @@ protected:
     void pressEscape() { QTest::keyClick(window.get(), Qt::Key_Escape); }
     QQuickItem* row(const QString& section, const QString& name) {
         QQuickItem* in = item(section);
-        return in ? find(in, name) : nullptr;
+        return in ? findItem(in, name) : nullptr;
     }
 
     QTemporaryDir folder;

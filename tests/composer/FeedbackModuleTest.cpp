@@ -5,6 +5,7 @@
 #include "Feedback.h"
 #include "FeedbackComposerQml.h"
 #include "FeedbackView.h"
+#include "ItemSearch.h"
 
 #include "DisplayTestTools.h"
 #include "IdeaNudge.h"
@@ -35,15 +36,6 @@ QByteArray png(QColor colour = QColor(30, 120, 200)) {
     buffer.open(QIODevice::WriteOnly);
     picture.save(&buffer, "PNG");
     return bytes;
-}
-
-QQuickItem* find(QQuickItem* from, const QString& name) {
-    if (from->objectName() == name)
-        return from;
-    for (QQuickItem* child : from->childItems())
-        if (QQuickItem* found = find(child, name))
-            return found;
-    return nullptr;
 }
 
 // Counts the snapshot decodings that have finished, by the composer's debug lines ("thumbnail ready",
@@ -166,10 +158,10 @@ Window {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
 
     QQuickItem* root = window->contentItem();
-    QQuickItem* hint = find(root, QStringLiteral("hint"));
-    QQuickItem* rewardRow = find(root, QStringLiteral("rewardRow"));
-    QQuickItem* bugCard = find(root, QStringLiteral("intentCard1"));
-    QQuickItem* close = find(root, QStringLiteral("closeButton"));
+    QQuickItem* hint = findItem(root, QStringLiteral("hint"));
+    QQuickItem* rewardRow = findItem(root, QStringLiteral("rewardRow"));
+    QQuickItem* bugCard = findItem(root, QStringLiteral("intentCard1"));
+    QQuickItem* close = findItem(root, QStringLiteral("closeButton"));
     ASSERT_TRUE(hint && rewardRow && bugCard && close);
     EXPECT_EQ(hint->property("text").toString(), QStringLiteral("Add a line, then Send."));
     EXPECT_FALSE(rewardRow->isVisible()) << "no reward row for praise";
@@ -217,8 +209,8 @@ Window {
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     QQuickItem* root = window->contentItem();
-    QQuickItem* card = find(root, QStringLiteral("ideaNudgeCard"));
-    QQuickItem* share = find(root, QStringLiteral("shareIdea"));
+    QQuickItem* card = findItem(root, QStringLiteral("ideaNudgeCard"));
+    QQuickItem* share = findItem(root, QStringLiteral("shareIdea"));
     ASSERT_TRUE(card && share);
     ASSERT_TRUE(waitUntil([&] { return card->isVisible() && card->opacity() == 1; }));
     EXPECT_EQ(IdeaNudge::shownAt().size(), 1);
@@ -231,11 +223,11 @@ Window {
 
     QTest::mouseClick(window.get(), Qt::LeftButton, {},
                       share->mapToScene(QPointF(share->width() / 2, share->height() / 2)).toPoint());
-    EXPECT_TRUE(waitUntil([&] { return find(root, QStringLiteral("intentCard0")) != nullptr; }))
+    EXPECT_TRUE(waitUntil([&] { return findItem(root, QStringLiteral("intentCard0")) != nullptr; }))
         << "the composer sheet is open";
     QTest::qWait(300);
     QTest::keyClick(window.get(), Qt::Key_Escape);
-    EXPECT_TRUE(waitUntil([&] { return find(root, QStringLiteral("intentCard0")) == nullptr; }))
+    EXPECT_TRUE(waitUntil([&] { return findItem(root, QStringLiteral("intentCard0")) == nullptr; }))
         << "Escape closes the sheet";
     EXPECT_EQ(IdeaNudge::get(QStringLiteral("dismissals")), 0);
     IdeaNudge::setDefaults(nullptr);
