@@ -2,7 +2,6 @@
 
 #include "ScreenshotImage.h"
 
-#include <QBuffer>
 #include <QPainter>
 
 #include <cmath>
@@ -37,11 +36,8 @@ std::optional<QByteArray> SnapshotRedaction::burn(const QByteArray& snapshot, co
     if (!picture || picture->isNull())
         return std::nullopt;
     paint(*picture, areas);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    // Lossless: the upload's own preparation scales and compresses it once, as it would the original.
-    if (!picture->save(&buffer, "PNG", 80))
-        return std::nullopt;
-    return bytes;
+    // A JPEG of high quality: the upload's preparation scales and compresses it again, as it would
+    // the original, and a lossless encoding of a large screen would take several times longer than
+    // the preparation itself (bench/screenshot redaction_bench).
+    return ScreenshotImage::encodeJpeg(*picture, burntQuality);
 }

@@ -21,7 +21,10 @@ public:
     // partly covered pixel keeps what it showed.
     static void paint(QImage& picture, const QList<QRectF>& areas);
 
-    // The snapshot with the areas burnt into its pixels, as a PNG of the full picture (orientation
+    // The JPEG quality of a burnt picture.
+    static constexpr int burntQuality = 95;
+
+    // The snapshot with the areas burnt into its pixels, as a JPEG of the full picture (orientation
     // applied, so the bytes carry no orientation tag that could turn the areas elsewhere). Absent when
     // the bytes are not a picture within the limits or cannot be encoded: the caller then sends no
     // snapshot at all rather than the original. CPU-bound: run it on a worker thread.
