@@ -409,9 +409,10 @@ TEST_F(ComposerEndToEnd, LinesCarryNoPersonalDataAndTheProductIsTheOwners) {
                               appKey,
                               ingestKey};
     for (const QByteArray& line : lines)
-        for (const QString& secret : secrets)
+        for (const QString& secret : secrets) {
             EXPECT_FALSE(QString::fromUtf8(line).contains(secret, Qt::CaseInsensitive))
                 << "\"" << secret.toStdString() << "\" in: " << line.toStdString();
+        }
 }
 
 } // namespace

@@ -144,8 +144,9 @@ TEST_P(ComposerLayoutTest, EverythingInsideAndReadable) {
     ASSERT_NE(window, nullptr);
     FeedbackView* view = FeedbackComposerWindow::openView();
     ASSERT_NE(view, nullptr);
-    if (c.snapshot)
+    if (c.snapshot) {
         ASSERT_TRUE(waitUntil([&] { return view->hasThumbnail(); }));
+    }
 
     if (c.codeLength == 0) {
         QQuickItem* send = item(window, "sendButton");
@@ -160,9 +161,10 @@ TEST_P(ComposerLayoutTest, EverythingInsideAndReadable) {
 
         QQuickItem* scroll = item(window, "formScroll");
         ASSERT_NE(scroll, nullptr);
-        if (c.fitsUnscrolled)
+        if (c.fitsUnscrolled) {
             EXPECT_LE(scroll->property("contentHeight").toDouble(), scroll->height() + 0.5)
                 << "the form needs scrolling before anything was typed";
+        }
     } else {
         view->setMessage(QStringLiteral("Layers vanish on export"));
         view->submit();
@@ -207,8 +209,9 @@ TEST(ReadableColorTest, ReachesTheRatioOrKeepsTheColour) {
     for (const Row& row : rows) {
         const QColor readable = ReadableColor::readableOn(row.text, row.background);
         EXPECT_GE(ReadableColor::contrast(readable, row.background), 4.5) << row.text.name().toStdString();
-        if (ReadableColor::contrast(row.text, row.background) >= 4.5)
+        if (ReadableColor::contrast(row.text, row.background) >= 4.5) {
             EXPECT_EQ(readable, row.text) << "a readable colour is kept as it is";
+        }
     }
     EXPECT_NEAR(ReadableColor::contrast(Qt::black, Qt::white), 21.0, 0.01);
 }

@@ -268,10 +268,11 @@ TEST_F(ComposerRedactionTest, WhatWillBeSentIsWhatIsPosted) {
     const QStringList setWhileSending{QStringLiteral("bundle.ts"), QStringLiteral("client_report_id"),
                                       QStringLiteral("screenshot_url")};
     for (auto it = wire.begin(); it != wire.end(); ++it) {
-        if (setWhileSending.contains(it.key()))
+        if (setWhileSending.contains(it.key())) {
             EXPECT_FALSE(it.value().isEmpty()) << it.key().toStdString();
-        else
+        } else {
             EXPECT_EQ(shown.value(it.key()), it.value()) << it.key().toStdString();
+        }
     }
     EXPECT_EQ(shown.value(QStringLiteral("message")), QStringLiteral("Snap to guides in the ruler"));
     EXPECT_EQ(shown.value(QStringLiteral("contact")), QStringLiteral("sam@example.org"));
