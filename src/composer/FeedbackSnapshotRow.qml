@@ -66,8 +66,7 @@ FeedbackBox {
                 renderType: Text.NativeRendering
                 visible: row.view.hasThumbnail && row.view.attachScreenshot
                 enabled: !row.view.sending
-                text: row.view.hasRedactions ? row.view.redactLabel + "  ·  " + row.view.redactions.length
-                                              : row.view.redactLabel
+                text: row.view.redactLabel
                 color: row.view.accentText
                 font.pixelSize: FeedbackTheme.captionSize
                 font.underline: redactHover.hovered || activeFocus

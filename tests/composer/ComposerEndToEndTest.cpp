@@ -375,6 +375,7 @@ TEST_F(ComposerEndToEnd, LinesCarryNoPersonalDataAndTheProductIsTheOwners) {
     const QString window = compose();
     ASSERT_FALSE(window.isEmpty());
     ASSERT_TRUE(waitUntil([&] { return helperIsActive(); }));
+    picture(window, "e2e-owner-named.png");
 
     // Return in the e-mail field sends; the first attempt loses its connection.
     type(words);
@@ -385,7 +386,6 @@ TEST_F(ComposerEndToEnd, LinesCarryNoPersonalDataAndTheProductIsTheOwners) {
     standIn->clearReplies();
     key(QStringLiteral("Return"));
     ASSERT_TRUE(helper.waitForLog(QStringLiteral("composer: report accepted"), 30s));
-    picture(window, "e2e-owner-named.png");
     helper.closeInput();
     ASSERT_EQ(helper.waitForExit(), 0);
 
