@@ -9,8 +9,8 @@
 #include <QGuiApplication>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
