@@ -262,29 +262,16 @@ Item {
             }
 
             // "What will be sent": the report's fields as they would be posted now.
-            Text {
+            FeedbackTextLink {
                 id: disclosureLink
                 objectName: "disclosureLink"
                 Layout.fillWidth: true
-                renderType: Text.NativeRendering
                 leftPadding: 4
                 text: form.view.disclosureLabel
                 color: form.view.accentText
                 font.pixelSize: FeedbackTheme.smallSize
-                font.underline: disclosureHover.hovered || activeFocus
-                activeFocusOnTab: true
-                Accessible.role: Accessible.Link
-                Accessible.name: text
-                Keys.onReturnPressed: form.disclosureRequested()
-                Keys.onSpacePressed: form.disclosureRequested()
+                onActivated: form.disclosureRequested()
                 onActiveFocusChanged: if (activeFocus) middle.reveal(disclosureLink)
-                HoverHandler {
-                    id: disclosureHover
-                    cursorShape: Qt.PointingHandCursor
-                }
-                TapHandler {
-                    onTapped: form.disclosureRequested()
-                }
             }
 
             Rectangle {

@@ -60,29 +60,18 @@ FeedbackBox {
                 color: FeedbackTheme.secondary
                 font.pixelSize: FeedbackTheme.captionSize
             }
-            Text {
+            FeedbackTextLink {
                 id: redactLink
                 objectName: "redactButton"
-                renderType: Text.NativeRendering
                 visible: row.view.hasThumbnail && row.view.attachScreenshot
                 enabled: !row.view.sending
                 text: row.view.redactLabel
                 color: row.view.accentText
                 font.pixelSize: FeedbackTheme.captionSize
-                font.underline: redactHover.hovered || activeFocus
-                activeFocusOnTab: true
                 Accessible.role: Accessible.Button
                 Accessible.name: row.view.redactTitle
-                Keys.onReturnPressed: row.redactRequested()
-                Keys.onSpacePressed: row.redactRequested()
+                onActivated: row.redactRequested()
                 onActiveFocusChanged: if (activeFocus) row.focusEntered()
-                HoverHandler {
-                    id: redactHover
-                    cursorShape: Qt.PointingHandCursor
-                }
-                TapHandler {
-                    onTapped: row.redactRequested()
-                }
             }
         }
         Switch {

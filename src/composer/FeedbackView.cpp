@@ -39,9 +39,16 @@ constexpr int redactionPictureLongSide = 1000;
 // How the disabled Send button fades its fill over the window.
 constexpr double disabledFillOpacity = 0.45;
 
+// Narrates the snapshot's decoding, as the window narrates its own life (composer debug lines).
+void trace(const QString& line) {
+    qCDebug(lcFeedbackComposer).noquote() << QStringLiteral("composer: ") + line;
+}
+
 // The snapshot's own decoders: the same pixel limits as the upload's preparation, checked on the
-// header before anything is decoded, JPEGs scaled while decoding, orientation applied.
+// header before anything is decoded, JPEGs scaled while decoding, orientation applied. Null when the
+// bytes are no picture within the limits.
 QImage decodeThumbnail(const QByteArray& bytes) {
+    trace(QStringLiteral("decoding the snapshot"));
     const std::optional<ScreenshotImage> image = ScreenshotImage::open(bytes);
     if (!image)
         return {};
@@ -53,34 +60,21 @@ QImage decodeThumbnail(const QByteArray& bytes) {
     return image->thumbnail(int(longSide)).value_or(QImage());
 }
 
-// Narrates the thumbnail's decoding, as the window narrates its own life (composer debug lines).
-void trace(const QString& line) {
-    qCDebug(lcFeedbackComposer).noquote() << QStringLiteral("composer: ") + line;
+// The snapshot at a size to draw on in the redaction editor.
+QImage decodeRedactionPicture(const QByteArray& bytes) {
+    const std::optional<ScreenshotImage> image = ScreenshotImage::open(bytes);
+    return image ? image->thumbnail(redactionPictureLongSide).value_or(QImage()) : QImage();
 }
 
 // Decodes off the main thread, so that a large or hostile snapshot never holds up the event loop
-// (and with it the owner's protocol); resumes on the main thread to hand the picture to the view.
-QCoro::Task<> loadThumbnail(QPointer<FeedbackView> view, QByteArray bytes,
-                            std::function<void(FeedbackView*, QImage)> apply) {
+// (and with it the owner's protocol); resumes on the main thread to hand the picture (null when
+// there is none) to the view, if it still exists.
+QCoro::Task<> decodeInBackground(QPointer<FeedbackView> view, QByteArray bytes,
+                                 QImage (*decode)(const QByteArray&),
+                                 std::function<void(FeedbackView*, QImage)> apply) {
     // Made before it is awaited (see preparedInBackground: GCC 12 and temporaries in co_await).
-    QCoro::Task<std::optional<QImage>> decoding = onWorkerThread<QImage>([bytes = std::move(bytes)] {
-        trace(QStringLiteral("decoding the snapshot"));
-        return decodeThumbnail(bytes);
-    });
-    const std::optional<QImage> thumbnail = co_await decoding;
-    const QImage picture = thumbnail.value_or(QImage());
-    trace(picture.isNull() ? QStringLiteral("no thumbnail") : QStringLiteral("thumbnail ready"));
-    if (view)
-        apply(view.data(), picture);
-}
-
-// The snapshot at a size to draw on in the composer's window, decoded off the main thread.
-QCoro::Task<> loadPicture(QPointer<FeedbackView> view, QByteArray bytes,
-                          std::function<void(FeedbackView*, QImage)> apply) {
-    QCoro::Task<std::optional<QImage>> decoding = onWorkerThread<QImage>([bytes = std::move(bytes)] {
-        const std::optional<ScreenshotImage> image = ScreenshotImage::open(bytes);
-        return image ? image->thumbnail(redactionPictureLongSide).value_or(QImage()) : QImage();
-    });
+    QCoro::Task<std::optional<QImage>> decoding =
+        onWorkerThread<QImage>([bytes = std::move(bytes), decode] { return decode(bytes); });
     const std::optional<QImage> picture = co_await decoding;
     if (view)
         apply(view.data(), picture.value_or(QImage()));
@@ -226,17 +220,18 @@ void FeedbackView::clearRedactions() {
 }
 
 void FeedbackView::loadRedactionPicture() {
-    if (!screenshot_ || !redactionPicture_.isNull() || redactionPictureLoading_)
+    // Once per snapshot: a decoding already under way for this one is awaited, not repeated.
+    if (!screenshot_ || !redactionPicture_.isNull() || redactionPictureGeneration_ == snapshotGeneration_)
         return;
-    redactionPictureLoading_ = true;
     const std::uint64_t generation = snapshotGeneration_;
-    loadPicture(QPointer<FeedbackView>(this), *screenshot_, [generation](FeedbackView* view, QImage picture) {
-        view->redactionPictureLoading_ = false;
-        if (generation != view->snapshotGeneration_ || picture.isNull())
-            return;
-        view->redactionPicture_ = std::move(picture);
-        Q_EMIT view->redactionPictureChanged();
-    });
+    redactionPictureGeneration_ = generation;
+    decodeInBackground(QPointer<FeedbackView>(this), *screenshot_, decodeRedactionPicture,
+                       [generation](FeedbackView* view, QImage picture) {
+                           if (generation != view->snapshotGeneration_ || picture.isNull())
+                               return;
+                           view->redactionPicture_ = std::move(picture);
+                           Q_EMIT view->redactionPictureChanged();
+                       });
 }
 
 QColor FeedbackView::accentText() const {
@@ -257,16 +252,13 @@ QVariantList FeedbackView::disclosure() const {
         Feedback::reportPayload(intent_, message_.trimmed(), contact_.trimmed(), QString(), std::nullopt);
     // Filled in while sending, so only described here.
     const QString atSending = tr("(set when you press Send)");
+    // Objects and arrays as compact JSON, the rest as its plain text (numbers, true/false, empty for null).
     auto text = [](const QJsonValue& value) {
-        if (value.isString())
-            return value.toString();
         if (value.isObject())
             return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
         if (value.isArray())
             return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
-        return QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact))
-            .mid(1)
-            .chopped(1);
+        return value.toVariant().toString();
     };
     QVariantList rows;
     auto row = [&rows](const QString& key, const QString& value) {
@@ -295,13 +287,15 @@ void FeedbackView::decodeSnapshot() {
     const std::uint64_t generation = ++snapshotGeneration_;
     if (!screenshot_)
         return;
-    loadThumbnail(QPointer<FeedbackView>(this), *screenshot_,
-                  [generation](FeedbackView* view, QImage thumbnail) {
-                      if (generation != view->snapshotGeneration_)
-                          return;
-                      view->plainThumbnail_ = std::move(thumbnail);
-                      view->repaintThumbnail();
-                  });
+    decodeInBackground(QPointer<FeedbackView>(this), *screenshot_, decodeThumbnail,
+                       [generation](FeedbackView* view, QImage thumbnail) {
+                           trace(thumbnail.isNull() ? QStringLiteral("no thumbnail")
+                                                    : QStringLiteral("thumbnail ready"));
+                           if (generation != view->snapshotGeneration_)
+                               return;
+                           view->plainThumbnail_ = std::move(thumbnail);
+                           view->repaintThumbnail();
+                       });
 }
 
 void FeedbackView::setIntent(FeedbackIntent intent) {

@@ -308,7 +308,8 @@ private:
     QImage plainThumbnail_;
     QList<QRectF> redactions_;
     QImage redactionPicture_;
-    bool redactionPictureLoading_ = false;
+    // The snapshot generation whose redaction picture is being (or was) decoded; 0 for none.
+    std::uint64_t redactionPictureGeneration_ = 0;
     // Counts the snapshots given, so that a late thumbnail of a replaced one is dropped.
     std::uint64_t snapshotGeneration_ = 0;
     bool attachScreenshot_;

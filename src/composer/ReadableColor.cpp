@@ -45,8 +45,8 @@ QColor ReadableColor::readableOn(const QColor& text, const QColor& background, d
     const QColor opaque = over(text, background);
     if (contrast(opaque, background) >= ratio)
         return text;
-    // Darker text on a light surface, lighter on a dark one; the other way when that one cannot reach
-    // the ratio at all (a mid-grey surface).
+    // Darker text on a surface that black contrasts with more, lighter on one where white does; at
+    // the end of the way, pure black or white.
     const bool lightSurface =
         contrast(QColor(Qt::black), background) >= contrast(QColor(Qt::white), background);
     const double direction = lightSurface ? -1.0 : 1.0;

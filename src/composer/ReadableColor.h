@@ -15,7 +15,8 @@ public:
     static double contrast(const QColor& a, const QColor& b);
     // The colour drawn at its own opacity (times `opacity`) over an opaque background.
     static QColor over(const QColor& color, const QColor& background, double opacity = 1.0);
-    // The colour itself when it reaches the ratio on the background; otherwise the same hue made
-    // darker or lighter (whichever way reaches the ratio, else the way that gets closest) until it does.
+    // The colour itself when it reaches the ratio on the background; otherwise the same hue made darker
+    // (on a surface black contrasts with more) or lighter, step by step until it does, black or white
+    // at the last.
     static QColor readableOn(const QColor& text, const QColor& background, double ratio = bodyTextRatio);
 };

@@ -84,9 +84,10 @@ void FeedbackComposerWindow::open(FeedbackIntent intent, std::optional<QByteArra
     session_ = ++sessions;
     auto window = std::make_unique<QQuickView>(&FeedbackComposerQml::engine(), nullptr);
     window->setTitle(tr("Send Feedback"));
-    // A dialog with a title and a close button only; the fixed size rules out maximising. Window
-    // managers that keep minimising for dialogs of their own (openbox) drop it for a dialog that
-    // belongs to another window, so the composer is made the owner's front window's dialog.
+    // A dialog with a title and a close button only: the fixed size rules out maximising, and the
+    // flags leave minimising out of the Motif functions, which most window managers follow (openbox
+    // keeps minimise for every dialog by its own policy). Made the dialog of the owner's front
+    // window, it stays above that window and goes with it.
     window->setFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     if (const std::optional<std::uint64_t> owner = FeedbackExternalHost::ownerFrontWindowId()) {
         ownerWindow_.reset(QWindow::fromWinId(WId(*owner)));

@@ -52,8 +52,8 @@ private:
     void windowWillClose();
     static void bringForward(QQuickView* window);
 
-    // The owner's front window, when there is one: the composer is its dialog (kept above it, and
-    // offered by the window manager without minimising). Outlives the window that names it.
+    // The owner's front window, when there is one: the composer is its dialog (kept above it).
+    // Outlives the window that names it.
     std::unique_ptr<QWindow> ownerWindow_;
     std::unique_ptr<FeedbackView> view_;
     std::unique_ptr<QQuickView> window_;

@@ -44,8 +44,9 @@ HttpFailureKind classify(QNetworkReply::NetworkError error) {
     }
 }
 
-// A fixed description of the failure. Qt's own error strings quote the request's URL, which may
-// carry a key in its query, and these texts end up in log lines that owners paste into bug trackers.
+// A fixed description of the failure. These texts end up in log lines that owners paste into bug
+// trackers; Qt's own error strings differ between Qt versions and languages, and some name the host or
+// the address, whose query may carry a key.
 QString describe(QNetworkReply::NetworkError error) {
     switch (error) {
     case QNetworkReply::OperationCanceledError:
